@@ -1,0 +1,66 @@
+# A Wine session for tests and the demo: Xvfb on a free display, a fresh
+# private prefix owned by the unprivileged user, a persistent wineserver.
+# wine_session_stop ends every process that wine_session_start began.
+
+XVFB_PID=""
+WINE_SESSION_PREFIX=""
+
+as_wine_user() {
+    runuser -u "$WINE_USER" -- env \
+        WINEPREFIX="$WINE_SESSION_PREFIX" \
+        WINEDEBUG="${WINEDEBUG:--all}" \
+        WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winscard=n}" \
+        LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 \
+        HOME="$(getent passwd "$WINE_USER" | cut -d: -f6)" \
+        DISPLAY="$DISPLAY" \
+        "$@"
+}
+
+start_xvfb() {
+    local number=90
+    while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do
+        number=$((number + 1))
+    done
+    Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp -ac >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$number"
+    local waited=0
+    until [ -e "/tmp/.X11-unix/X$number" ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+        if [ $waited -gt 100 ]; then
+            echo "Xvfb did not start" >&2
+            return 1
+        fi
+    done
+}
+
+# wine_session_start PREFIX_DIR
+wine_session_start() {
+    WINE_SESSION_PREFIX="$1"
+    start_xvfb
+    rm -rf "$WINE_SESSION_PREFIX"
+    mkdir -p "$WINE_SESSION_PREFIX"
+    chown "$WINE_USER:" "$WINE_SESSION_PREFIX"
+    log "making the Wine prefix $WINE_SESSION_PREFIX"
+    # Mono and Gecko are not needed, and their installers would open windows.
+    WINEDLLOVERRIDES="mscoree,mshtml=" as_wine_user wineboot -i >/dev/null 2>&1
+    as_wine_user wineserver -w
+    # Without a window manager, hiding a window waits unless Wine manages none.
+    as_wine_user "$WINE_LOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+        >/dev/null 2>&1
+    as_wine_user wineserver -p
+    as_wine_user "$WINE_LOADER" cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+wine_session_stop() {
+    if [ -n "$WINE_SESSION_PREFIX" ]; then
+        as_wine_user wineserver -k >/dev/null 2>&1 || true
+        as_wine_user wineserver -w >/dev/null 2>&1 || true
+    fi
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=""
+    fi
+}

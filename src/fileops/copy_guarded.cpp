@@ -1,0 +1,88 @@
+#include "fileops.h"
+
+#include <windows.h>
+
+const char CONFLICT_PROMPT_CAPTION[] = "Problem kopiowania pliku";
+
+static void ClearReadOnly(const char *path, DWORD attributes)
+{
+    SetFileAttributesA(path, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
+}
+
+static HANDLE OpenForInspection(const char *path)
+{
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+static void DescribeFile(PromptFileFacts *facts, const char *name,
+                         const BY_HANDLE_FILE_INFORMATION *information)
+{
+    SYSTEMTIME time = {};
+    FileTimeToSystemTime(&information->ftLastWriteTime, &time);
+    facts->name = name;
+    facts->size_low = information->nFileSizeLow;
+    facts->year = time.wYear;
+    facts->month = time.wMonth;
+    facts->day = time.wDay;
+    facts->hour = time.wHour;
+    facts->minute = time.wMinute;
+    facts->second = time.wSecond;
+}
+
+static int SameSizeAndTime(const BY_HANDLE_FILE_INFORMATION *a, const BY_HANDLE_FILE_INFORMATION *b)
+{
+    return a->ftLastWriteTime.dwLowDateTime == b->ftLastWriteTime.dwLowDateTime &&
+           a->ftLastWriteTime.dwHighDateTime == b->ftLastWriteTime.dwHighDateTime &&
+           a->nFileSizeHigh == b->nFileSizeHigh && a->nFileSizeLow == b->nFileSizeLow;
+}
+
+int CopyFileGuarded(const char *source, const char *target, int compare_mode)
+{
+    int result = COPY_OK;
+    int retry;
+    do {
+        retry = 0;
+        if (CopyFileA(source, target, FALSE)) {
+            DWORD attributes = GetFileAttributesA(target);
+            if (attributes != INVALID_FILE_ATTRIBUTES)
+                ClearReadOnly(target, attributes);
+            break;
+        }
+
+        BY_HANDLE_FILE_INFORMATION source_info;
+        BY_HANDLE_FILE_INFORMATION target_info;
+        HANDLE source_file = OpenForInspection(source);
+        HANDLE target_file = OpenForInspection(target);
+        if (source_file == INVALID_HANDLE_VALUE || target_file == INVALID_HANDLE_VALUE ||
+            !GetFileInformationByHandle(source_file, &source_info) ||
+            !GetFileInformationByHandle(target_file, &target_info)) {
+            result = COPY_FAILED;
+        } else if (!(compare_mode && SameSizeAndTime(&source_info, &target_info))) {
+            PromptFileFacts source_facts;
+            PromptFileFacts target_facts;
+            DescribeFile(&source_facts, source, &source_info);
+            DescribeFile(&target_facts, target, &target_info);
+            char text[PROMPT_TEXT_SIZE];
+            FormatConflictPrompt(text, sizeof text, &source_facts, &target_facts);
+            int answer = MessageBoxA(NULL, text, CONFLICT_PROMPT_CAPTION,
+                                     MB_ABORTRETRYIGNORE | MB_ICONQUESTION | MB_DEFBUTTON2);
+            if (answer == IDABORT) {
+                result = COPY_ABORTED;
+            } else if (answer == IDRETRY) {
+                ClearReadOnly(target, target_info.dwFileAttributes);
+                DeleteFileA(target);
+                retry = 1;
+            } else if (answer == 0) {
+                // Nobody answered: the file is not placed, so this is no success.
+                result = COPY_FAILED;
+            }
+        }
+
+        if (source_file != INVALID_HANDLE_VALUE)
+            CloseHandle(source_file);
+        if (target_file != INVALID_HANDLE_VALUE)
+            CloseHandle(target_file);
+    } while (retry);
+    return result;
+}

@@ -1,0 +1,95 @@
+#include "fileops.h"
+
+#include <windows.h>
+#include <string.h>
+
+static int IsDotEntry(const char *name)
+{
+    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
+
+// Splits the pattern into its prefix (up to and including the last backslash)
+// and its wildcard tail. A pattern without a backslash has an empty prefix.
+static void SplitPattern(const char *pattern, char *prefix, const char **tail)
+{
+    const char *last_backslash = strrchr(pattern, '\\');
+    if (last_backslash == NULL) {
+        prefix[0] = '\0';
+        *tail = pattern;
+        return;
+    }
+    size_t prefix_length = (size_t)(last_backslash - pattern) + 1;
+    if (prefix_length > PATH_CHARS_MAX)
+        prefix_length = PATH_CHARS_MAX;
+    memcpy(prefix, pattern, prefix_length);
+    prefix[prefix_length] = '\0';
+    *tail = last_backslash + 1;
+}
+
+static int CopyDirectoryEntry(const char *prefix, const char *tail, const char *target_dir,
+                              const char *name, char *failed_path_out)
+{
+    char target_subdir[PATH_BUFFER_SIZE];
+    CopyTextBounded(target_subdir, sizeof target_subdir, target_dir);
+    AppendPathComponent(target_subdir, name);
+    if (!CreateDirectoryA(target_subdir, NULL) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        CopyTextBounded(failed_path_out, PATH_BUFFER_SIZE, target_subdir);
+        return TREE_MKDIR_FAILED;
+    }
+    char subdir_pattern[PATH_BUFFER_SIZE];
+    CopyTextBounded(subdir_pattern, sizeof subdir_pattern, prefix);
+    AppendPathComponent(subdir_pattern, name);
+    AppendPathComponent(subdir_pattern, tail);
+    return CopyTree(subdir_pattern, target_subdir, 1, failed_path_out);
+}
+
+static int CopyFileEntry(const char *prefix, const char *target_dir, const char *name,
+                         char *failed_path_out)
+{
+    char source_file[PATH_BUFFER_SIZE];
+    char target_file[PATH_BUFFER_SIZE];
+    CopyTextBounded(source_file, sizeof source_file, prefix);
+    AppendPathComponent(source_file, name);
+    CopyTextBounded(target_file, sizeof target_file, target_dir);
+    AppendPathComponent(target_file, name);
+    int result = CopyFileGuarded(source_file, target_file, 0);
+    if (result != COPY_OK)
+        CopyTextBounded(failed_path_out, PATH_BUFFER_SIZE, source_file);
+    return result;
+}
+
+int CopyTree(const char *source_pattern, const char *target_dir, int recursive,
+             char *failed_path_out)
+{
+    if (failed_path_out != NULL)
+        failed_path_out[0] = '\0';
+
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA(source_pattern, &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return TREE_SOURCE_ERROR;
+
+    char prefix[PATH_BUFFER_SIZE];
+    const char *tail;
+    SplitPattern(source_pattern, prefix, &tail);
+
+    int result = COPY_OK;
+    do {
+        if (IsDotEntry(entry.cFileName))
+            continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (recursive)
+                result = CopyDirectoryEntry(prefix, tail, target_dir, entry.cFileName,
+                                            failed_path_out);
+        } else {
+            result = CopyFileEntry(prefix, target_dir, entry.cFileName, failed_path_out);
+        }
+        if (result != COPY_OK)
+            break;
+    } while (FindNextFileA(search, &entry));
+
+    if (result == COPY_OK && GetLastError() != ERROR_NO_MORE_FILES)
+        result = TREE_SOURCE_ERROR;
+    FindClose(search);
+    return result;
+}

@@ -1,0 +1,55 @@
+// File placement: path joining in fixed path buffers, the guarded single-file
+// copy with its Abort/Retry/Ignore conflict prompt, and the recursive tree copy.
+// Also the bounded text helpers that every fixed buffer of the installer uses.
+// No Windows types here, so the pure parts build natively too.
+#ifndef INSTALATOR_FILEOPS_H
+#define INSTALATOR_FILEOPS_H
+
+#include <stddef.h>
+
+// Copy results.
+enum {
+    COPY_OK = 0,
+    COPY_FAILED = 1,
+    TREE_SOURCE_ERROR = 2,
+    TREE_MKDIR_FAILED = 3,
+    COPY_ABORTED = 4
+};
+
+enum { PATH_CHARS_MAX = 260, PATH_BUFFER_SIZE = 261, PROMPT_TEXT_SIZE = 512 };
+
+// Pure text logic (path_join.cpp, bounded_text.cpp, prompt_text.cpp).
+
+// Extends `path` by one element, with a backslash between unless the path
+// already ends with one or is empty; the whole text stays at 260 characters.
+void AppendPathComponent(char *path, const char *element);
+
+// Copy, append and format into a buffer of `size` bytes, always terminated and
+// never written past `size`. A null buffer or a zero size writes nothing.
+void CopyTextBounded(char *buffer, size_t size, const char *text);
+void AppendTextBounded(char *buffer, size_t size, const char *text);
+void FormatTextBounded(char *buffer, size_t size, const char *format, ...);
+
+// What the conflict prompt shows of one file: its name as the caller gave it,
+// the low 32 bits of its size and its last-write time in UTC.
+struct PromptFileFacts {
+    const char *name;
+    unsigned long size_low;
+    int year, month, day, hour, minute, second;
+};
+
+// Composes the conflict prompt text into `buffer` (PROMPT_TEXT_SIZE bytes is
+// what the copy uses). Names too long for the buffer are shortened from the
+// front, so the sizes, dates and the file names' ends always show.
+void FormatConflictPrompt(char *buffer, size_t size, const PromptFileFacts *source,
+                          const PromptFileFacts *target);
+
+// Win32 operations (copy_guarded.cpp, copy_tree.cpp).
+
+extern const char CONFLICT_PROMPT_CAPTION[];
+
+int CopyFileGuarded(const char *source, const char *target, int compare_mode);
+int CopyTree(const char *source_pattern, const char *target_dir, int recursive,
+             char *failed_path_out);
+
+#endif

@@ -1,0 +1,63 @@
+// Driving real windows the way Windows UI tests do: find a top-level window by
+// class and caption (in this process or another), read its controls and press
+// its buttons by id. PromptAnswerer answers message boxes from a second thread.
+#ifndef TESTS_WINDOWS_UI_H
+#define TESTS_WINDOWS_UI_H
+
+#include <windows.h>
+
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Message box button ids (Wine labels Abort "&Zaniechaj", so never match by text).
+constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF;
+
+// Waits up to timeout_ms for a visible top-level window; null when none came.
+// A null class or caption matches any.
+HWND WaitForWindow(const char *class_name, const char *caption, int timeout_ms);
+// Waits up to timeout_ms for the window to go away; false when it stayed.
+bool WaitForWindowGone(HWND window, int timeout_ms);
+std::string ReadWindowText(HWND window);
+std::string ReadControlText(HWND dialog, int control_id);
+void PressButton(HWND dialog, int button_id);
+
+// Answers every message box with the given caption that appears while it lives,
+// in order, with the queued buttons. A box that comes when no answer is queued
+// is unexpected: it is recorded and closed with Abort (IDABORT) or, for boxes
+// without one, by the window's cancel path, so the test fails instead of hanging.
+class PromptAnswerer {
+public:
+    explicit PromptAnswerer(const char *caption);
+    ~PromptAnswerer();
+    PromptAnswerer(const PromptAnswerer &) = delete;
+    PromptAnswerer &operator=(const PromptAnswerer &) = delete;
+
+    void Queue(int button_id);
+    void Queue(int button_id, int times);
+    // Texts of every box seen so far, answered or not.
+    std::vector<std::string> Texts();
+    int Count();
+    int UnexpectedCount();
+    int UnusedAnswers();
+
+private:
+    void Watch();
+
+    std::string caption_;
+    std::mutex mutex_;
+    std::deque<int> answers_;
+    std::vector<std::string> texts_;
+    int unexpected_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Fails the current test unless exactly the queued answers were used and no
+// unexpected box came.
+void ExpectAllPromptsAnswered(PromptAnswerer &answerer);
+
+#endif

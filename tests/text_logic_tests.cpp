@@ -1,0 +1,132 @@
+// The pure text logic of file placement; built for Windows and natively with
+// sanitizers, so an overrun shows on the host as well.
+#include "fileops.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <string>
+
+namespace {
+
+std::string Joined(const std::string &path, const std::string &element)
+{
+    char buffer[PATH_BUFFER_SIZE];
+    memset(buffer, 'X', sizeof buffer);
+    memcpy(buffer, path.c_str(), path.size() + 1);
+    AppendPathComponent(buffer, element.c_str());
+    return buffer;
+}
+
+struct JoinCase {
+    const char *path;
+    const char *element;
+    const char *expected;
+};
+
+TEST(AppendPathComponent, JoinsWithExactlyOneBackslash)
+{
+    const JoinCase cases[] = {
+        {"C:\\WINDOWS", "java\\lib", "C:\\WINDOWS\\java\\lib"},
+        {"C:\\", "ocf1.2.jar", "C:\\ocf1.2.jar"},
+        {"sun\\", "x.jar", "sun\\x.jar"},
+        {"", "Users\\*", "Users\\*"},
+        {"C:\\a", "\\b", "C:\\a\\\\b"},
+        {"\"C:\\Java", "bin\\java.exe\" CopyPolicyFile .java.policy",
+         "\"C:\\Java\\bin\\java.exe\" CopyPolicyFile .java.policy"},
+    };
+    for (const JoinCase &c : cases)
+        EXPECT_EQ(Joined(c.path, c.element), c.expected) << c.path << " + " << c.element;
+}
+
+TEST(AppendPathComponent, NeverGrowsPast260Characters)
+{
+    const std::string p259(259, 'a');
+    EXPECT_EQ(Joined(p259, "file"), p259 + "\\");
+
+    const std::string p260(260, 'a');
+    EXPECT_EQ(Joined(p260, "file"), p260);
+
+    const std::string p258(258, 'a');
+    EXPECT_EQ(Joined(p258, "file"), p258 + "\\f");
+
+    const std::string with_backslash = std::string(259, 'a') + "\\";
+    EXPECT_EQ(Joined(with_backslash, "file"), with_backslash);
+
+    std::string long_element(400, 'e');
+    std::string joined = Joined("C:\\dir", long_element);
+    EXPECT_EQ(joined.size(), 260u);
+    EXPECT_EQ(joined.substr(0, 7), "C:\\dir\\");
+}
+
+TEST(BoundedText, CopyAppendAndFormatStayInsideTheBuffer)
+{
+    char buffer[8];
+    memset(buffer, 'X', sizeof buffer);
+    CopyTextBounded(buffer, 5, "abcdefgh");
+    EXPECT_STREQ(buffer, "abcd");
+    EXPECT_EQ(buffer[5], 'X');
+
+    AppendTextBounded(buffer, 6, "xyz");
+    EXPECT_STREQ(buffer, "abcdx");
+    EXPECT_EQ(buffer[6], 'X');
+
+    FormatTextBounded(buffer, 7, "kod #%d, %s", 12, "plik");
+    EXPECT_STREQ(buffer, "kod #1");
+    EXPECT_EQ(buffer[7], 'X');
+
+    CopyTextBounded(nullptr, 10, "ignored");
+    CopyTextBounded(buffer, 0, "ignored");
+    EXPECT_STREQ(buffer, "kod #1");
+}
+
+PromptFileFacts Facts(const char *name, unsigned long size, int year, int month, int day,
+                      int hour, int minute, int second)
+{
+    PromptFileFacts facts = {name, size, year, month, day, hour, minute, second};
+    return facts;
+}
+
+TEST(ConflictPrompt, ShowsBothFilesWithSignedLowSizesAndUtcDates)
+{
+    PromptFileFacts source = Facts("ocf1.2.jar", 1234, 2024, 3, 7, 9, 5, 2);
+    PromptFileFacts target = Facts("C:\\Java\\lib\\ext\\ocf1.2.jar", 0x80000000ul, 1999, 12, 31,
+                                   23, 59, 59);
+    char text[PROMPT_TEXT_SIZE];
+    FormatConflictPrompt(text, sizeof text, &source, &target);
+    EXPECT_STREQ(text,
+                 "Wykryto problem przy próbie skopiowania pliku do katalogu docelowego.\n"
+                 "Podany plik już istnieje.\n\nInformacje o plikach:\n\n"
+                 "ŹRÓDŁOWY\nNazwa: ocf1.2.jar\nRozmiar: 1234\n"
+                 "Data modyfikacji: 2024-03-07, 09:05:02\n\n"
+                 "DOCELOWY\nNazwa: C:\\Java\\lib\\ext\\ocf1.2.jar\nRozmiar: -2147483648\n"
+                 "Data modyfikacji: 1999-12-31, 23:59:59\n\n");
+}
+
+TEST(ConflictPrompt, LongNamesKeepTheirEndsAndEveryNumberShows)
+{
+    std::string source_name = "src\\" + std::string(300, 's') + "\\source.jar";
+    std::string target_name = "C:\\" + std::string(300, 't') + "\\target.jar";
+    PromptFileFacts source = Facts(source_name.c_str(), 42, 2001, 2, 3, 4, 5, 6);
+    PromptFileFacts target = Facts(target_name.c_str(), 43, 2011, 12, 13, 14, 15, 16);
+    char text[PROMPT_TEXT_SIZE + 1];
+    text[PROMPT_TEXT_SIZE] = 'X';
+    FormatConflictPrompt(text, PROMPT_TEXT_SIZE, &source, &target);
+    std::string shown = text;
+    EXPECT_EQ(text[PROMPT_TEXT_SIZE], 'X');
+    EXPECT_LT(shown.size(), (size_t)PROMPT_TEXT_SIZE);
+    EXPECT_NE(shown.find("\\source.jar\nRozmiar: 42\nData modyfikacji: 2001-02-03, 04:05:06"),
+              std::string::npos);
+    EXPECT_NE(shown.find("\\target.jar\nRozmiar: 43\nData modyfikacji: 2011-12-13, 14:15:16\n\n"),
+              std::string::npos);
+    EXPECT_NE(shown.find("Nazwa: ..."), std::string::npos);
+
+    // A short source leaves its unused share to the long target.
+    PromptFileFacts short_source = Facts("a.jar", 1, 2001, 1, 1, 0, 0, 0);
+    FormatConflictPrompt(text, PROMPT_TEXT_SIZE, &short_source, &target);
+    shown = text;
+    EXPECT_NE(shown.find("Nazwa: a.jar\n"), std::string::npos);
+    EXPECT_EQ(shown.size(), (size_t)PROMPT_TEXT_SIZE - 1);
+}
+
+} // namespace
