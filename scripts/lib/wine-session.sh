@@ -46,10 +46,11 @@ wine_session_start() {
     # Mono and Gecko are not needed, and their installers would open windows.
     WINEDLLOVERRIDES="mscoree,mshtml=" as_wine_user wineboot -i >/dev/null 2>&1
     as_wine_user wineserver -w
+    # A persistent server keeps each test's start fast.
+    as_wine_user wineserver -p
     # Without a window manager, hiding a window waits unless Wine manages none.
     as_wine_user "$WINE_LOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
-        >/dev/null 2>&1
-    as_wine_user wineserver -p
+        </dev/null >/dev/null 2>&1
     as_wine_user "$WINE_LOADER" cmd /c exit </dev/null >/dev/null 2>&1
 }
 
