@@ -1,5 +1,6 @@
 // The pure text logic of file placement; built for Windows and natively with
 // sanitizers, so an overrun shows on the host as well.
+#include "components.h"
 #include "fileops.h"
 
 #include <gtest/gtest.h>
@@ -127,6 +128,43 @@ TEST(ConflictPrompt, LongNamesKeepTheirEndsAndEveryNumberShows)
     shown = text;
     EXPECT_NE(shown.find("Nazwa: a.jar\n"), std::string::npos);
     EXPECT_EQ(shown.size(), (size_t)PROMPT_TEXT_SIZE - 1);
+}
+
+struct RegistryCase {
+    const char *value;
+    unsigned long stored_size;
+    unsigned long capacity;
+    unsigned long type;
+    int expected;
+};
+
+TEST(RegistryStringLength, AcceptsOnlyTerminatedStringsThatLeaveRoom)
+{
+    const RegistryCase cases[] = {
+        {"C:\\Java\\jre", 12, 262, 1, 11},
+        {"C:\\Java\\jre\\", 13, 262, 2, 12},
+        {"C:\\J\0\0\0", 7, 262, 1, 4},     // extra terminators stored
+        {"C:\\Java", 7, 262, 1, -1},         // no terminator within the size
+        {"", 0, 262, 1, -1},                 // size 0
+        {"C:\\Java", 8, 262, 4, -1},         // REG_DWORD
+        {"C:\\Java", 8, 262, 7, -1},         // REG_MULTI_SZ
+        {"C:\\Java", 262, 262, 1, -1},       // fills the buffer
+        {"C:\\Java", 261, 262, 1, 7},
+    };
+    for (const RegistryCase &c : cases) {
+        char buffer[300] = {};
+        memcpy(buffer, c.value, strlen(c.value) + 1);
+        EXPECT_EQ(RegistryStringLength(buffer, c.stored_size, c.capacity, c.type), c.expected)
+            << c.value << " size " << c.stored_size << " type " << c.type;
+    }
+}
+
+TEST(ParentDirectoryLength, KeepsTheLastBackslash)
+{
+    EXPECT_EQ(ParentDirectoryLength("C:\\Netscape\\Communicator", 24), 12u);
+    EXPECT_EQ(ParentDirectoryLength("C:\\Netscape\\", 12), 12u);
+    EXPECT_EQ(ParentDirectoryLength("Netscape", 8), 0u);
+    EXPECT_EQ(ParentDirectoryLength("", 0), 0u);
 }
 
 } // namespace
