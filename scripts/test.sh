@@ -14,6 +14,9 @@ cmake --build --preset native -j2
 native_status=0
 ctest --preset native || native_status=$?
 
+log "fuzzing the pure logic (30 s per target)"
+scripts/fuzz.sh 30 || native_status=$?
+
 log "Windows build (MinGW-w64)"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j2

@@ -1,0 +1,90 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of each fuzz target into fuzz/corpus/<target>/.
+
+The seeds are committed; run this again only to change them. Input layouts:
+path_join: path NUL element. conflict_prompt: for the source, then the target,
+a 32-bit size and six 16-bit date fields; a 16-bit buffer size choice (bit 15
+set: (choice & 0x3FF) + 1 bytes, otherwise 512); source name NUL target name.
+registry_value: 32-bit type, 32-bit stored size, 16-bit capacity, 16-bit
+length for the parent search, then the value's bytes.
+"""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def write(target, name, data):
+    directory = os.path.join(HERE, "corpus", target)
+    os.makedirs(directory, exist_ok=True)
+    with open(os.path.join(directory, name), "wb") as f:
+        f.write(data)
+
+
+def path_join():
+    cases = {
+        "windows_java_lib": (b"C:\\WINDOWS", b"java\\lib"),
+        "drive_root": (b"C:\\", b"ocf1.2.jar"),
+        "empty_path": (b"", b"Users\\*"),
+        "path_259": (b"a" * 259, b"file"),
+        "path_258": (b"a" * 258, b"file"),
+        "path_260": (b"a" * 260, b"file"),
+        "long_element": (b"C:\\dir", b"e" * 400),
+        "quoted_command": (b"\"C:\\Java", b"bin\\java.exe\" CopyPolicyFile .java.policy"),
+        "leading_backslash": (b"C:\\a", b"\\b"),
+    }
+    for name, (path, element) in cases.items():
+        write("path_join", name, path + b"\0" + element)
+
+
+def facts(size, year, month, day, hour, minute, second):
+    return struct.pack("<I6H", size, year, month, day, hour, minute, second)
+
+
+def conflict_prompt():
+    usual = facts(12345, 2024, 5, 17, 8, 3, 9)
+    other = facts(678, 2003, 11, 2, 23, 59, 58)
+    widest = facts(0x80000000, 65535, 65535, 65535, 65535, 65535, 65535)
+    cases = {
+        "short_names": (usual, other, 0, b"ocf.jar", b"C:\\WINDOWS\\system32\\ocf.jar"),
+        "long_names": (usual, other, 0, b"s" * 300, b"t" * 300),
+        "long_target": (usual, other, 0, b"opencard.properties",
+                        b"C:\\" + b"katalog\\" * 40 + b"opencard.properties"),
+        "long_source": (usual, other, 0, b"x\\" * 200, b"C:\\t.dll"),
+        "widest_numbers": (widest, widest, 0, b"a" * 240, b"b" * 5),
+        "percent_names": (usual, other, 0, b"%s%n%d", b"%%%x"),
+        "tiny_buffer": (usual, other, 0x8000 | 9, b"src", b"dst"),
+        "buffer_300": (usual, other, 0x8000 | 299, b"s" * 100, b"t" * 100),
+        "polish_names": (usual, other, 0, "źródło.jar".encode("cp1250"),
+                         "docelowy\\ŁÓDŹ.jar".encode("cp1250")),
+    }
+    for name, (source, target, choice, source_name, target_name) in cases.items():
+        data = source + target + struct.pack("<H", choice) + source_name + b"\0" + target_name
+        write("conflict_prompt", name, data)
+
+
+def registry_value():
+    home = b"C:\\Program Files\\Java\\jre1.8.0_202\0"
+    cases = {
+        "java_home": (1, len(home), 262, len(home) - 1, home),
+        "expand_string": (2, len(home), 262, 10, home),
+        "fills_buffer": (1, 262, 262, 261, b"d" * 261 + b"\0"),
+        "one_short_of_full": (1, 261, 262, 260, b"d" * 260 + b"\0"),
+        "no_terminator": (1, 20, 262, 20, b"C:\\Java\\jdk1.6.0_45x"),
+        "empty_value": (1, 0, 262, 0, b""),
+        "terminator_only": (1, 1, 262, 0, b"\0"),
+        "extra_terminators": (1, 12, 262, 11, b"C:\\J\\\0\0\0\0\0\0\0"),
+        "dword_type": (4, 4, 262, 4, b"\x01\x00\x00\x00"),
+        "multi_string": (7, 14, 262, 13, b"C:\\a\0C:\\b\0\0\0\0\0"),
+        "more_data": (1, 4000, 262, 262, b"C:\\" + b"z\\" * 200),
+        "trailing_backslash": (1, 9, 262, 8, b"C:\\Java\\\0"),
+    }
+    for name, (kind, stored, capacity, parent_from, data) in cases.items():
+        write("registry_value", name,
+              struct.pack("<IIHH", kind, stored, capacity, parent_from) + data)
+
+
+if __name__ == "__main__":
+    path_join()
+    conflict_prompt()
+    registry_value()
