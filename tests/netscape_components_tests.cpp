@@ -211,6 +211,21 @@ TEST_F(NetscapeComponents, FailedLibraryCopyTouchesNoProfile)
     ExpectAllPromptsAnswered(prompts);
 }
 
+TEST_F(NetscapeComponents, AbortAtTheLibraryTouchesNoProfile)
+{
+    ASSERT_TRUE(WriteTextFile(Library(), "bridge v0"));
+    SetReadOnly(Library(), true);
+    SetInstallDirectory(install);
+    prompts.Queue(IDABORT);
+    EXPECT_EQ(Install(), RESULT_ABORTED);
+    EXPECT_STREQ(message, "Przerwa na życzenie użytkownika");
+    EXPECT_EQ(ReadTextFile(Library()), "bridge v0");
+    EXPECT_FALSE(FileExists(Profile("alice")));
+    EXPECT_FALSE(FileExists(Profile("bob")));
+    EXPECT_EQ(CurrentDirectory::Get(), package.path());
+    ExpectAllPromptsAnswered(prompts);
+}
+
 TEST_F(NetscapeComponents, OneFailedProfileCopyIsAPartialInstallation)
 {
     // A directory in the file's place cannot be copied over, and no prompt comes.
