@@ -6,7 +6,11 @@ path_join: path NUL element. conflict_prompt: for the source, then the target,
 a 32-bit size and six 16-bit date fields; a 16-bit buffer size choice (bit 15
 set: (choice & 0x3FF) + 1 bytes, otherwise 512); source name NUL target name.
 registry_value: 32-bit type, 32-bit stored size, 16-bit capacity, 16-bit
-length for the parent search, then the value's bytes.
+length for the parent search, then the value's bytes. report: five result
+bytes (below 250: byte % 6 - 1; otherwise a 32-bit result follows), a 16-bit
+report size choice (bit 15 set: (choice & 0xFFF) + 1 bytes, otherwise 3552),
+then per step a fill byte (bit 0 set: the message fills its buffer without a
+terminator) and the message NUL.
 """
 import os
 import struct
@@ -84,7 +88,36 @@ def registry_value():
               struct.pack("<IIHH", kind, stored, capacity, parent_from) + data)
 
 
+NOT_RUN, OK, ERROR, ABORTED, WARNING = -1, 0, 1, 2, 3
+
+
+def report():
+    removal_failed, removal_ok = 0, 1
+    long_text = b"komunikat " * 59 + b"k"  # 591 characters
+    cases = {
+        "nothing_ran": ([removal_ok, NOT_RUN, NOT_RUN, NOT_RUN, NOT_RUN], 0, [b""] * 5, 0),
+        "usual_run": ([removal_ok, NOT_RUN, NOT_RUN, WARNING, OK], 0,
+                      [b"", b"", b"", b"Instalacja niepe\xb3na", b""], 0),
+        "longest_report": ([removal_failed, WARNING, WARNING, WARNING, WARNING], 0,
+                           [long_text] * 5, 0),
+        "java_aborted": ([removal_failed, NOT_RUN, NOT_RUN, ABORTED, NOT_RUN], 0,
+                         [b"Nie mo\xbfna usun\xb9\xe6", b"", b"", b"przerwano", b""], 0),
+        "all_errors": ([removal_failed, ERROR, ERROR, ERROR, ERROR], 0,
+                       [b"a", b"b", b"c", b"d", b"e"], 0),
+        "unterminated": ([removal_failed, ERROR, WARNING, ERROR, WARNING], 0,
+                         [b"x" * 600] * 5, 1),
+        "small_report": ([removal_failed, ERROR, OK, WARNING, ERROR], 0x8000 | 99,
+                         [b"m" * 50] * 5, 0),
+    }
+    for name, (results, size_choice, messages, fill) in cases.items():
+        data = bytes(result + 1 for result in results) + struct.pack("<H", size_choice)
+        for message in messages:
+            data += bytes([fill]) + message + b"\0"
+        write("report", name, data)
+
+
 if __name__ == "__main__":
     path_join()
     conflict_prompt()
     registry_value()
+    report()
