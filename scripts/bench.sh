@@ -74,7 +74,7 @@ for run in $(seq 1 $RUNS); do
     cp_runs="$cp_runs $(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.1f", (b - a) / 1e6 }')"
 done
 cp_ms=$(echo "$cp_runs" | median)
-printf '%-8s runs:%s  median_ms: %s\n' "cp -r" "$cp_runs" "$cp_ms"
+printf '%-9s runs:%s  median_ms: %s\n' "cp -r" "$cp_runs" "$cp_ms"
 printf 'tree copy medians: CopyTree %s ms, xcopy %s ms, cp -r %s ms;' "$copy_tree_ms" "$xcopy_ms" "$cp_ms"
 printf ' CopyTree/xcopy %s, CopyTree/cp %s, xcopy/cp %s (xcopy of an empty tree: %s ms)\n' \
     "$(ratio "$copy_tree_ms" "$xcopy_ms")" "$(ratio "$copy_tree_ms" "$cp_ms")" \
