@@ -10,7 +10,9 @@ length for the parent search, then the value's bytes. report: five result
 bytes (below 250: byte % 6 - 1; otherwise a 32-bit result follows), a 16-bit
 report size choice (bit 15 set: (choice & 0xFFF) + 1 bytes, otherwise 3552),
 then per step a fill byte (bit 0 set: the message fills its buffer without a
-terminator) and the message NUL.
+terminator) and the message NUL. reader_list: the multi-string as it is.
+java_home: 32-bit type, 32-bit stored size, the element to join NUL, then
+the value's bytes.
 """
 import os
 import struct
@@ -116,8 +118,44 @@ def report():
         write("report", name, data)
 
 
+def reader_list():
+    cases = {
+        "gemplus_reader": b"Gemplus USB Smart Card Reader 0\0\0",
+        "upper_case": b"Other Reader 0\0GEMPLUS GemPC Twin 00 00\0\0",
+        "split_across_names": b"Reader GEMPLU\0S Reader\0\0",
+        "gem_then_gemplus": b"GEMGEMPLUS\0\0",
+        "no_gemplus": b"SCM Microsystems SCR3310 0\0Omnikey 3121 0\0\0",
+        "unterminated": b"xx gEmPlUs",
+        "near_miss": b"GEMPLUs\0gemplu\0\0",
+        "empty": b"",
+    }
+    for name, data in cases.items():
+        write("reader_list", name, data)
+
+
+def java_home():
+    jre = b"C:\\Program Files\\Java\\jre1.8.0_202\0"
+    cases = {
+        "jre_home": (1, len(jre), b"lib\\ext\\ocf1.2.jar", jre),
+        "expand_string": (2, len(jre), b"lib\\security\\java.policy", jre),
+        "fills_capacity": (1, 262, b"bin", b"h" * 261 + b"\0"),
+        "longest_usable": (1, 261, b"lib", b"h" * 260 + b"\0"),
+        "no_terminator": (1, 12, b"lib", b"C:\\Java\\jdk"),
+        "empty_text": (1, 1, b"lib", b"\0"),
+        "extra_terminators": (1, 16, b"lib", b"C:\\J\0\0\0\0\0\0\0\0\0\0\0"),
+        "trailing_backslash": (1, 10, b"bin\\java.exe\" CopyPolicyFile .java.policy",
+                               b"C:\\Java\\\0"),
+        "long_element": (1, len(jre), b"e" * 300, jre),
+        "binary_type": (3, len(jre), b"lib", jre),
+    }
+    for name, (kind, stored, element, value) in cases.items():
+        write("java_home", name, struct.pack("<II", kind, stored) + element + b"\0" + value)
+
+
 if __name__ == "__main__":
     path_join()
     conflict_prompt()
     registry_value()
     report()
+    reader_list()
+    java_home()

@@ -11,7 +11,7 @@ seconds=${1:-600}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=($(ls fuzz/corpus))
+    targets=($(sed -n 's/^add_fuzz_target(\(.*\))$/\1/p' fuzz/CMakeLists.txt))
 fi
 
 cmake --preset fuzz >/dev/null
