@@ -38,4 +38,11 @@ int RegistryStringLength(const char *value, unsigned long stored_size, unsigned 
 // backslash is its own parent.
 unsigned long ParentDirectoryLength(const char *path, unsigned long length);
 
+// Pure logic of the reader driver component (reader_list.cpp).
+
+// 1 when "GEMPLUS", in any mix of cases, stands inside one of the reader names
+// of the multi-string `list` (its first `length` characters, every NUL
+// separator included), else 0.
+int ReaderListHasGemplus(const char *list, unsigned long length);
+
 #endif
