@@ -171,7 +171,6 @@ TEST_F(JavaPlugin, CountersShowInThePartialMessage)
 
     // The second command runs whatever the first gave.
     ASSERT_TRUE(SetRecordedExitCodes(home + "\\bin\\java.exe", "1\r\n0\r\n"));
-    RemoveTree(home + "\\bin\\java.calls");
     DeleteFileA((home + "\\bin\\java.calls").c_str());
     EXPECT_EQ(Install(), RESULT_WARNING);
     EXPECT_EQ(message, Partial(1, 0, 1, 2));
