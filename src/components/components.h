@@ -61,4 +61,9 @@ int AppendWholePathComponent(char *path, const char *element);
 // separator included), else 0.
 int ReaderListHasGemplus(const char *list, unsigned long length);
 
+// The copy-error message of the components that place files (copy_error_text.cpp):
+// the copy result as its code and the path that failed (empty when none).
+void FormatCopyError(char *message, unsigned int message_size, int copy_result,
+                     const char *failed_path);
+
 #endif
