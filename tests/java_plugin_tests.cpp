@@ -273,7 +273,9 @@ TEST_F(JavaPlugin, UnreadableAndOddHomesAreSkippedWithoutHarm)
     std::string odd = homes / "odd";
     SetHomeValue(JRE, "fills the buffer", REG_SZ, std::string(261, 'C') + '\0');
     SetHomeValue(JRE, "too long", REG_SZ, std::string(300, 'C') + '\0');
-    SetHomeValue(JRE, "no terminator", REG_BINARY, odd);
+    // A shorter value without terminator comes back terminated by the registry.
+    SetHomeValue(JRE, "no terminator", REG_SZ, std::string(262, 'C'));
+    SetHomeValue(JRE, "binary", REG_BINARY, odd + '\0');
     SetHomeValue(JRE, "size 0", REG_SZ, "");
     SetHomeValue(JRE, "empty", REG_SZ, "\0"s);
     SetHomeValue(JRE, "dword", REG_DWORD, "\x01\x02\x03\x04"s);
