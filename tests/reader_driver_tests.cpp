@@ -268,3 +268,39 @@ TEST_P(PlantedWinscard, IsNotLoaded)
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutSystemCopy, PlantedWinscard, ::testing::Bool());
 
 } // namespace
+
+namespace {
+
+// The package's own stand-in installers end by themselves, with no input.
+TEST(PackageDrivers, StandInsEndByThemselves)
+{
+    std::string drivers = JoinPath(TestProgramDirectory(), "..\\package\\Drivers");
+    std::vector<PROCESS_INFORMATION> started;
+    for (const Installer &installer : INSTALLERS) {
+        std::string name = installer.file_name;
+        // A bare name would be looked up beside the test, not in "Drivers".
+        std::string command = name == "410.exe" ? JoinPath(drivers, name) : "cmd.exe /c " + name;
+        ASSERT_TRUE(FileExists(JoinPath(drivers, name))) << name;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        // Started as the installer starts them: a console of their own.
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE,
+                                   CREATE_NEW_CONSOLE, nullptr, drivers.c_str(), &startup,
+                                   &process))
+            << name;
+        CloseHandle(process.hThread);
+        started.push_back(process);
+    }
+    for (size_t i = 0; i < started.size(); ++i) {
+        EXPECT_EQ(WaitForSingleObject(started[i].hProcess, 30000), WAIT_OBJECT_0)
+            << INSTALLERS[i].file_name << " did not end";
+        DWORD exit_code = 1;
+        GetExitCodeProcess(started[i].hProcess, &exit_code);
+        EXPECT_EQ(exit_code, 0u) << INSTALLERS[i].file_name;
+        TerminateProcess(started[i].hProcess, 1);
+        CloseHandle(started[i].hProcess);
+    }
+}
+
+} // namespace
