@@ -82,8 +82,8 @@ static int BackUpPolicy(JavaWork *work)
     if (strlen(policy) + sizeof ".ocf-bak" > sizeof backup)
         return COPY_FAILED;
     FormatTextBounded(backup, sizeof backup, "%s.ocf-bak", policy);
-    // Not OpenFile: it fails on paths past 128 characters, and a backup not
-    // found there would be overwritten with our own policy.
+    // Not OpenFile: it fails on paths past 128 characters, so a reinstall would
+    // take the backup for missing and overwrite it with our own policy.
     if (GetFileAttributesA(backup) != INVALID_FILE_ATTRIBUTES)
         return COPY_OK;
     return CopyFileGuarded(policy, backup, 0);
