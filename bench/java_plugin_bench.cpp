@@ -1,0 +1,113 @@
+// Java Plug-in step benchmark: InstallJavaPluginComponents with 1, 4 and 16
+// registered JREs, each a fresh home with an existing policy and the test
+// launcher as bin\java.exe (the policy commands run for the first home only:
+// its policy copy closes the gate). Prints each run and the median in ms:
+//   java_plugin_bench PACKAGE_DIR LAUNCHER HOMES_DIR RUNS
+#include "components.h"
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char JAVASOFT[] = "SOFTWARE\\JavaSoft";
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+bool WriteText(const std::string &path, const char *text)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, text, (DWORD)strlen(text), &written, NULL);
+    CloseHandle(file);
+    return ok != 0;
+}
+
+// A JRE home with lib\ext, an existing lib\security\java.policy and the
+// launcher, registered under "Java Runtime Environment\<name>".
+bool MakeHome(const std::string &home, const std::string &name, const char *launcher)
+{
+    for (const char *dir : {"", "\\bin", "\\lib", "\\lib\\ext", "\\lib\\security"})
+        if (!CreateDirectoryA((home + dir).c_str(), NULL))
+            return false;
+    if (!CopyFileA(launcher, (home + "\\bin\\java.exe").c_str(), FALSE) ||
+        !WriteText(home + "\\lib\\security\\java.policy", "grant { };\r\n"))
+        return false;
+    std::string key_path = std::string(JAVASOFT) + "\\Java Runtime Environment\\" + name;
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                        &key, NULL) != ERROR_SUCCESS)
+        return false;
+    LONG set = RegSetValueExA(key, "JavaHome", 0, REG_SZ, (const BYTE *)home.c_str(),
+                              (DWORD)home.size() + 1);
+    RegCloseKey(key);
+    return set == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 5) {
+        fprintf(stderr, "usage: java_plugin_bench PACKAGE_DIR LAUNCHER HOMES_DIR RUNS\n");
+        return 2;
+    }
+    const char *package = argv[1];
+    const char *launcher = argv[2];
+    std::string homes = argv[3];
+    int runs = atoi(argv[4]);
+    CreateDirectoryA(homes.c_str(), NULL);
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+
+    for (int count : {1, 4, 16}) {
+        std::vector<double> ms;
+        int result = -1;
+        for (int run = 1; run <= runs; ++run) {
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, JAVASOFT);
+            std::string base =
+                homes + "\\homes" + std::to_string(count) + "_" + std::to_string(run);
+            if (!CreateDirectoryA(base.c_str(), NULL))
+                return 1;
+            for (int i = 0; i < count; ++i) {
+                std::string name = "1.8.0_" + std::to_string(100 + i);
+                if (!MakeHome(base + "\\jre" + name, name, launcher)) {
+                    fprintf(stderr, "cannot make Java home %d\n", i);
+                    return 1;
+                }
+            }
+            char message[592] = "";
+            if (!SetCurrentDirectoryA(package))
+                return 1;
+            LARGE_INTEGER start, end;
+            QueryPerformanceCounter(&start);
+            result = InstallJavaPluginComponents(message, sizeof message);
+            QueryPerformanceCounter(&end);
+            if (result != RESULT_OK && result != RESULT_WARNING) {
+                fprintf(stderr, "result %d: %s\n", result, message);
+                return 1;
+            }
+            ms.push_back((double)(end.QuadPart - start.QuadPart) * 1000.0 /
+                         (double)frequency.QuadPart);
+        }
+        printf("homes %2d  result %d  runs:", count, result);
+        for (double value : ms)
+            printf(" %.1f", value);
+        printf("  median_ms: %.1f\n", Median(ms));
+    }
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, JAVASOFT);
+    return 0;
+}
