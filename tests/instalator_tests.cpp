@@ -1,0 +1,266 @@
+// instalator.exe itself, started as its own process in a copy of the
+// installation package and driven through its windows as a user would.
+#include "fileops.h"
+#include "resource.h"
+#include "test_files.h"
+#include "windows_ui.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+const char CONFIRMATION_CAPTION[] = "Instalator czytnika kart mikropr. dla przeglądarek internetowych";
+const char CONFIRMATION_TEXT[] =
+    "Za chwilę rozpocznie się instalacja i konfiguracja środowiska obsługi czytnika kart "
+    "mikroprocesorowych, dla współpracy z przeglądarkami internetowymi: MS Internet Explorer i "
+    "tych pracujących\nna bazie silnika Java Plug-in (m.in. przeglądarki: Mozilla, Netscape 7.x, "
+    "Opera)\n\nInstalator spróbuje samodzielnie wykryć przeglądarki zainstalowane na tym "
+    "komputerze i dokonać dla nich konfiguracji odpowiedniego środowiska. Dlatego też należy "
+    "mieć już zainstalowane przeglądarki internetowe, które mają współpracować z czytnikiem "
+    "kart, lub gdy ich nie ma, opuścić ten instalator, zainstalować wymagane przeglądarki i "
+    "uruchomić go ponownie.\n\nCzy chcesz kontynuować instalacje ?";
+const char DIALOG_TITLE[] = "Instalator czytnika kart mikroproc. [v2.8]";
+const char RESTART_CAPTION[] = "Info";
+const char RESTART_TEXT[] =
+    "Dla poprawnego zakończenia instalacji konieczne jest zrestartowanie komputera.";
+const int WINDOW_TIMEOUT_MS = 20000;
+
+void CopyDirectory(const std::string &source, const std::string &target)
+{
+    MakeDirectories(target);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((source + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CopyDirectory(JoinPath(source, name), JoinPath(target, name));
+        else
+            CopyFileA(JoinPath(source, name).c_str(), JoinPath(target, name).c_str(), FALSE);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+RECT WindowRect(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+class Installer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The package as a user gets it: the program beside its subdirectories.
+        const std::string built = WindowsPath(PACKAGE_DIR);
+        ASSERT_TRUE(CopyFileA(WindowsPath(INSTALATOR_EXE).c_str(),
+                              (package / "instalator.exe").c_str(), FALSE));
+        for (const char *subdirectory : {"sun", "Drivers", "msie", "ns"}) {
+            if (DirectoryExists(JoinPath(built, subdirectory)))
+                CopyDirectory(JoinPath(built, subdirectory), package / subdirectory);
+        }
+    }
+
+    void Start()
+    {
+        process.reset(new ChildProcess(package / "instalator.exe", package.path()));
+        ASSERT_TRUE(process->started());
+    }
+
+    HWND Confirmation()
+    {
+        return WaitForProcessWindow(process->id(), "#32770", CONFIRMATION_CAPTION,
+                                    WINDOW_TIMEOUT_MS);
+    }
+
+    // Starts the program, answers Yes and returns the main dialog.
+    HWND OpenDialog()
+    {
+        Start();
+        HWND box = Confirmation();
+        if (box == nullptr)
+            return nullptr;
+        PressButton(box, IDYES);
+        HWND dialog = WaitForProcessWindow(process->id(), "#32770", DIALOG_TITLE,
+                                           WINDOW_TIMEOUT_MS);
+        SaveStateScreenshot("dialog");
+        return dialog;
+    }
+
+    // Presses "In&staluj" and waits for the after-run captions.
+    bool RunInstallation(HWND dialog)
+    {
+        PressButton(dialog, IDOK);
+        for (int waited = 0; waited < 60000; waited += 20) {
+            if (ReadControlText(dialog, IDCANCEL) == "&Zamknij") {
+                SaveStateScreenshot("after-run");
+                return true;
+            }
+            Sleep(20);
+        }
+        SaveStateScreenshot("run-did-not-end");
+        return false;
+    }
+
+    DWORD ExitCode() { return process->WaitForExit(WINDOW_TIMEOUT_MS); }
+
+    ScratchDir package;
+    std::unique_ptr<ChildProcess> process;
+    PromptAnswerer restart_notices{RESTART_CAPTION};
+};
+
+TEST_F(Installer, NoAtTheConfirmationEndsTheProgramWithoutTheDialog)
+{
+    Start();
+    HWND box = Confirmation();
+    ASSERT_NE(box, nullptr);
+    SaveStateScreenshot("confirmation");
+    EXPECT_EQ(ReadControlText(box, MESSAGE_BOX_TEXT_ID), CONFIRMATION_TEXT);
+    EXPECT_NE(GetDlgItem(box, IDYES), nullptr);
+    EXPECT_NE(GetDlgItem(box, IDNO), nullptr);
+    EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
+    EXPECT_TRUE(GetWindowLongA(GetDlgItem(box, IDYES), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+
+    PressButton(box, IDNO);
+    EXPECT_EQ(ExitCode(), 0u);
+    EXPECT_EQ(WaitForProcessWindow(process->id(), nullptr, DIALOG_TITLE, 0), nullptr);
+    ExpectAllPromptsAnswered(restart_notices);
+}
+
+TEST_F(Installer, YesOpensTheDialogReadyToInstall)
+{
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+
+    EXPECT_TRUE(IsButtonChecked(dialog, IDC_DRIVERS));
+    EXPECT_TRUE(IsButtonChecked(dialog, IDC_JAVA_PLUGIN));
+    for (int hidden : {IDC_IE, IDC_NETSCAPE}) {
+        EXPECT_FALSE(IsControlVisible(dialog, hidden)) << hidden;
+        EXPECT_FALSE(IsControlEnabled(dialog, hidden)) << hidden;
+        EXPECT_FALSE(IsButtonChecked(dialog, hidden)) << hidden;
+    }
+    EXPECT_EQ(SendMessageA(GetDlgItem(dialog, IDC_READER_LIST), CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(ComboItemText(dialog, IDC_READER_LIST, 0), "GemPC(Twin,Tokens)-Win8-64bit");
+    EXPECT_EQ(ComboItemText(dialog, IDC_READER_LIST, 1),
+              "GemPC(Twin,Tokens)-Win7/XP/Vista/2000-64bit");
+    EXPECT_EQ(SendMessageA(GetDlgItem(dialog, IDC_READER_LIST), CB_GETCURSEL, 0, 0), 0);
+    EXPECT_TRUE(IsControlVisible(dialog, IDC_READER_LIST));
+    EXPECT_FALSE(IsControlVisible(dialog, IDC_STATUS_DRIVERS));
+    for (int label : {IDC_STATUS_IE, IDC_STATUS_NETSCAPE, IDC_STATUS_JAVA_PLUGIN})
+        EXPECT_EQ(ReadControlText(dialog, label), "") << label;
+    EXPECT_EQ(ReadControlText(dialog, IDOK), "In&staluj");
+    EXPECT_EQ(ReadControlText(dialog, IDCANCEL), "&Zaniechaj");
+
+    // Folded: the window ends where the details box begins, both buttons show.
+    RECT window = WindowRect(dialog);
+    EXPECT_EQ(window.bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS)).top);
+    EXPECT_LT(WindowRect(GetDlgItem(dialog, IDOK)).bottom, window.bottom);
+    EXPECT_LT(WindowRect(GetDlgItem(dialog, IDCANCEL)).bottom, window.bottom);
+    EXPECT_EQ(FocusOfThread(dialog), GetDlgItem(dialog, IDOK));
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
+
+    PressButton(dialog, IDCANCEL);
+    EXPECT_EQ(ExitCode(), 0u);
+}
+
+enum CloseWay { CLOSE_BUTTON, ESCAPE_KEY, CLOSE_BOX };
+
+void Close(HWND dialog, CloseWay way)
+{
+    if (way == CLOSE_BUTTON) {
+        PressButton(dialog, IDCANCEL);
+    } else if (way == ESCAPE_KEY) {
+        // The dialog manager's IsDialogMessage turns Escape into IDCANCEL.
+        HWND focus = FocusOfThread(dialog);
+        PostMessageA(focus != nullptr ? focus : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    } else {
+        PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+}
+
+class InstallerClose : public Installer, public ::testing::WithParamInterface<CloseWay> {};
+
+TEST_P(InstallerClose, BeforeARunEndsWithoutTheRestartNotice)
+{
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    Close(dialog, GetParam());
+    EXPECT_EQ(ExitCode(), 0u);
+    ExpectAllPromptsAnswered(restart_notices);
+}
+
+TEST_P(InstallerClose, AfterARunShowsTheRestartNoticeFirst)
+{
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    // Every step may fail here: the notice does not depend on the outcome.
+    SendMessageA(GetDlgItem(dialog, IDC_JAVA_PLUGIN), BM_SETCHECK, BST_UNCHECKED, 0);
+    ASSERT_TRUE(RunInstallation(dialog));
+    restart_notices.Queue(IDOK);
+    Close(dialog, GetParam());
+    EXPECT_EQ(ExitCode(), 0u);
+    ExpectAllPromptsAnswered(restart_notices);
+    ASSERT_EQ(restart_notices.Texts().size(), 1u);
+    EXPECT_EQ(restart_notices.Texts()[0], RESTART_TEXT);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, InstallerClose,
+                         ::testing::Values(CLOSE_BUTTON, ESCAPE_KEY, CLOSE_BOX));
+
+TEST_F(Installer, DetailsToggleKeepsAMovedWindowsLeftAndTopAndNeverRunsAgain)
+{
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    SendMessageA(GetDlgItem(dialog, IDC_JAVA_PLUGIN), BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_DRIVERS), BM_SETCHECK, BST_UNCHECKED, 0);
+    ASSERT_TRUE(RunInstallation(dialog));
+    const RECT collapsed = WindowRect(dialog);
+    const std::string report = ReadControlText(dialog, IDC_DETAILS);
+    EXPECT_EQ(ReadControlText(dialog, IDOK), "&Szczegóły >>");
+    EXPECT_EQ(collapsed.bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS)).top);
+
+    // Moved by the user, then unfolded: same left, top and width, full height.
+    MoveWindow(dialog, 40, 30, collapsed.right - collapsed.left, collapsed.bottom - collapsed.top,
+               TRUE);
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(WaitForText(dialog, IDOK, "&Szczegóły <<"));
+    SaveStateScreenshot("unfolded");
+    RECT expanded = WindowRect(dialog);
+    RECT details = WindowRect(GetDlgItem(dialog, IDC_DETAILS));
+    EXPECT_EQ(expanded.left, 40);
+    EXPECT_EQ(expanded.top, 30);
+    EXPECT_EQ(expanded.right - expanded.left, collapsed.right - collapsed.left);
+    EXPECT_GT(expanded.bottom, details.bottom);
+    EXPECT_EQ(ReadControlText(dialog, IDCANCEL), "&Zamknij");
+
+    MoveWindow(dialog, 100, 80, expanded.right - expanded.left, expanded.bottom - expanded.top,
+               TRUE);
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(WaitForText(dialog, IDOK, "&Szczegóły >>"));
+    SaveStateScreenshot("folded");
+    RECT folded = WindowRect(dialog);
+    EXPECT_EQ(folded.left, 100);
+    EXPECT_EQ(folded.top, 80);
+    EXPECT_EQ(folded.bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS)).top);
+
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(WaitForText(dialog, IDOK, "&Szczegóły <<"));
+    EXPECT_EQ(WindowRect(dialog).bottom - WindowRect(dialog).top,
+              expanded.bottom - expanded.top);
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS), report) << "a second run took place";
+
+    restart_notices.Queue(IDOK);
+    PressButton(dialog, IDCANCEL);
+    EXPECT_EQ(ExitCode(), 0u);
+    ExpectAllPromptsAnswered(restart_notices);
+}
+
+} // namespace
