@@ -39,7 +39,7 @@ struct StepOutcomes {
     char message[STEP_COUNT][STEP_MESSAGE_SIZE];
 };
 
-// Pure logic (reader_list.cpp, report.cpp), no Win32 call.
+// Pure logic (reader_selection.cpp, report.cpp), no Win32 call.
 
 struct ReaderRow {
     const char *text;
