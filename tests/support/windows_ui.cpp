@@ -215,16 +215,18 @@ std::string ComboItemText(HWND dialog, int control_id, int index)
     return text;
 }
 
-bool SaveScreenshot(const std::string &path)
+namespace {
+
+bool SaveScreenArea(const RECT &area, const std::string &path)
 {
     bool saved = false;
     HDC screen = GetDC(nullptr);
-    int width = GetSystemMetrics(SM_CXSCREEN);
-    int height = GetSystemMetrics(SM_CYSCREEN);
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     SelectObject(memory, old);
 
     BITMAPINFOHEADER info = {};
@@ -256,6 +258,22 @@ bool SaveScreenshot(const std::string &path)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return saved;
+}
+
+} // namespace
+
+bool SaveScreenshot(const std::string &path)
+{
+    RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return SaveScreenArea(screen, path);
+}
+
+bool SaveWindowScreenshot(HWND window, const std::string &path)
+{
+    RECT area = {};
+    if (!GetWindowRect(window, &area) || area.right <= area.left || area.bottom <= area.top)
+        return false;
+    return SaveScreenArea(area, path);
 }
 
 void SaveStateScreenshot(const char *state)

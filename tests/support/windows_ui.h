@@ -76,6 +76,8 @@ std::string ComboItemText(HWND dialog, int control_id, int index);
 
 // Saves the whole screen as a 24-bit BMP file; false when it could not.
 bool SaveScreenshot(const std::string &path);
+// The same for the part of the screen that a window covers.
+bool SaveWindowScreenshot(HWND window, const std::string &path);
 // Saves the screen as <artifacts>\<test suite>.<test name>-<state>.bmp, so a
 // failed GUI test leaves a picture of each state it went through.
 void SaveStateScreenshot(const char *state);
