@@ -1,120 +1,12 @@
 // instalator.exe itself, started as its own process in a copy of the
-// installation package and driven through its windows as a user would.
-#include "fileops.h"
+// installation package: the confirmation, the dialog as it opens, closing it
+// and folding the details.
+#include "installer_session.h"
 #include "resource.h"
-#include "test_files.h"
-#include "windows_ui.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-
 namespace {
-
-const char CONFIRMATION_CAPTION[] = "Instalator czytnika kart mikropr. dla przeglądarek internetowych";
-const char CONFIRMATION_TEXT[] =
-    "Za chwilę rozpocznie się instalacja i konfiguracja środowiska obsługi czytnika kart "
-    "mikroprocesorowych, dla współpracy z przeglądarkami internetowymi: MS Internet Explorer i "
-    "tych pracujących\nna bazie silnika Java Plug-in (m.in. przeglądarki: Mozilla, Netscape 7.x, "
-    "Opera)\n\nInstalator spróbuje samodzielnie wykryć przeglądarki zainstalowane na tym "
-    "komputerze i dokonać dla nich konfiguracji odpowiedniego środowiska. Dlatego też należy "
-    "mieć już zainstalowane przeglądarki internetowe, które mają współpracować z czytnikiem "
-    "kart, lub gdy ich nie ma, opuścić ten instalator, zainstalować wymagane przeglądarki i "
-    "uruchomić go ponownie.\n\nCzy chcesz kontynuować instalacje ?";
-const char DIALOG_TITLE[] = "Instalator czytnika kart mikroproc. [v2.8]";
-const char RESTART_CAPTION[] = "Info";
-const char RESTART_TEXT[] =
-    "Dla poprawnego zakończenia instalacji konieczne jest zrestartowanie komputera.";
-const int WINDOW_TIMEOUT_MS = 20000;
-
-void CopyDirectory(const std::string &source, const std::string &target)
-{
-    MakeDirectories(target);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((source + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            CopyDirectory(JoinPath(source, name), JoinPath(target, name));
-        else
-            CopyFileA(JoinPath(source, name).c_str(), JoinPath(target, name).c_str(), FALSE);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-}
-
-RECT WindowRect(HWND window)
-{
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    return rect;
-}
-
-class Installer : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        // The package as a user gets it: the program beside its subdirectories.
-        const std::string built = WindowsPath(PACKAGE_DIR);
-        ASSERT_TRUE(CopyFileA(WindowsPath(INSTALATOR_EXE).c_str(),
-                              (package / "instalator.exe").c_str(), FALSE));
-        for (const char *subdirectory : {"sun", "Drivers", "msie", "ns"}) {
-            if (DirectoryExists(JoinPath(built, subdirectory)))
-                CopyDirectory(JoinPath(built, subdirectory), package / subdirectory);
-        }
-    }
-
-    void Start()
-    {
-        process.reset(new ChildProcess(package / "instalator.exe", package.path()));
-        ASSERT_TRUE(process->started());
-    }
-
-    HWND Confirmation()
-    {
-        return WaitForProcessWindow(process->id(), "#32770", CONFIRMATION_CAPTION,
-                                    WINDOW_TIMEOUT_MS);
-    }
-
-    // Starts the program, answers Yes and returns the main dialog.
-    HWND OpenDialog()
-    {
-        Start();
-        HWND box = Confirmation();
-        if (box == nullptr)
-            return nullptr;
-        PressButton(box, IDYES);
-        HWND dialog = WaitForProcessWindow(process->id(), "#32770", DIALOG_TITLE,
-                                           WINDOW_TIMEOUT_MS);
-        SaveStateScreenshot("dialog");
-        return dialog;
-    }
-
-    // Presses "In&staluj" and waits for the after-run captions.
-    bool RunInstallation(HWND dialog)
-    {
-        PressButton(dialog, IDOK);
-        for (int waited = 0; waited < 60000; waited += 20) {
-            if (ReadControlText(dialog, IDCANCEL) == "&Zamknij") {
-                SaveStateScreenshot("after-run");
-                return true;
-            }
-            Sleep(20);
-        }
-        SaveStateScreenshot("run-did-not-end");
-        return false;
-    }
-
-    DWORD ExitCode() { return process->WaitForExit(WINDOW_TIMEOUT_MS); }
-
-    ScratchDir package;
-    std::unique_ptr<ChildProcess> process;
-    PromptAnswerer restart_notices{RESTART_CAPTION};
-};
 
 TEST_F(Installer, NoAtTheConfirmationEndsTheProgramWithoutTheDialog)
 {
