@@ -81,6 +81,38 @@ TEST(BoundedText, CopyAppendAndFormatStayInsideTheBuffer)
     EXPECT_STREQ(buffer, "kod #1");
 }
 
+struct CopyErrorCase {
+    int code;
+    const char *path;
+    size_t size;
+    const char *expected;
+};
+
+TEST(CopyErrorMessage, NamesTheCodeAndThePathWithinTheBuffer)
+{
+    const CopyErrorCase cases[] = {
+        {2, "", 592, "Błąd kopiowania pliku: kod #2, plik: `'"},
+        {1, "ocfpcsc1.dll", 592, "Błąd kopiowania pliku: kod #1, plik: `ocfpcsc1.dll'"},
+        {3, "C:\\WINDOWS\\java\\lib\\a", 592,
+         "Błąd kopiowania pliku: kod #3, plik: `C:\\WINDOWS\\java\\lib\\a'"},
+        {1, "ocfpcsc1.dll", 12, "Błąd kopiow"},
+        {4, "x", 1, ""},
+    };
+    for (const CopyErrorCase &c : cases) {
+        char buffer[600];
+        memset(buffer, 'X', sizeof buffer);
+        FormatCopyError(buffer, (unsigned int)c.size, c.code, c.path);
+        EXPECT_STREQ(buffer, c.expected) << c.code << " " << c.path;
+        EXPECT_EQ(buffer[c.size], 'X');
+    }
+
+    std::string long_path(260, 'p');
+    char buffer[592];
+    FormatCopyError(buffer, sizeof buffer, 1, long_path.c_str());
+    EXPECT_EQ(std::string(buffer), "Błąd kopiowania pliku: kod #1, plik: `" + long_path + "'");
+    FormatCopyError(nullptr, 592, 1, "ignored");
+}
+
 PromptFileFacts Facts(const char *name, unsigned long size, int year, int month, int day,
                       int hour, int minute, int second)
 {

@@ -38,4 +38,9 @@ int RegistryStringLength(const char *value, unsigned long stored_size, unsigned 
 // backslash is its own parent.
 unsigned long ParentDirectoryLength(const char *path, unsigned long length);
 
+// The copy-error message of the components that place files (copy_error_text.cpp):
+// the copy result as its code and the path that failed (empty when none).
+void FormatCopyError(char *message, unsigned int message_size, int copy_result,
+                     const char *failed_path);
+
 #endif

@@ -1,0 +1,10 @@
+#include "components.h"
+
+#include "fileops.h"
+
+void FormatCopyError(char *message, unsigned int message_size, int copy_result,
+                     const char *failed_path)
+{
+    FormatTextBounded(message, message_size, "Błąd kopiowania pliku: kod #%d, plik: `%s'",
+                      copy_result, failed_path);
+}

@@ -1,0 +1,84 @@
+#include "components.h"
+
+#include "fileops.h"
+
+#include <windows.h>
+#include <direct.h>
+
+enum IeOutcome {
+    IE_SUCCESS,
+    IE_USER_ABORT,
+    IE_PACKAGE_INCOMPLETE,
+    IE_DIRECTORY_ERROR,
+    IE_COPY_ERROR
+};
+
+// Asks for the Windows or system directory; a directory too long for the path
+// buffer comes back as a size, not as a path, and counts as unavailable.
+static int ReadDirectory(UINT (WINAPI *query)(LPSTR, UINT), char *path)
+{
+    UINT length = query(path, PATH_BUFFER_SIZE);
+    return length != 0 && length < PATH_BUFFER_SIZE;
+}
+
+// Runs inside "msie": the OCF tree into the Windows directory's java\lib, then
+// the bridge library into the system directory.
+static int PlaceIeFiles(char *failed_path, int *copy_result)
+{
+    char path[PATH_BUFFER_SIZE];
+    if (!ReadDirectory(GetWindowsDirectoryA, path))
+        return IE_DIRECTORY_ERROR;
+    AppendPathComponent(path, "java\\lib");
+    // Only java\lib itself: without a Java VM there is no "java" directory,
+    // and the tree copy then reports the failure.
+    CreateDirectoryA(path, NULL);
+
+    int result = CopyTree("ocf\\*", path, 1, failed_path);
+    if (result == COPY_ABORTED)
+        return IE_USER_ABORT;
+    if (result != COPY_OK) {
+        *copy_result = result;
+        return IE_COPY_ERROR;
+    }
+
+    if (!ReadDirectory(GetSystemDirectoryA, path))
+        return IE_DIRECTORY_ERROR;
+    AppendPathComponent(path, "ocfpcsc1.dll");
+    result = CopyFileGuarded("ocfpcsc1.dll", path, 1);
+    if (result == COPY_ABORTED)
+        return IE_USER_ABORT;
+    if (result != COPY_OK) {
+        *copy_result = result;
+        CopyTextBounded(failed_path, PATH_BUFFER_SIZE, "ocfpcsc1.dll");
+        return IE_COPY_ERROR;
+    }
+    return IE_SUCCESS;
+}
+
+int InstallIeComponents(char *message, unsigned int message_size)
+{
+    char failed_path[PATH_BUFFER_SIZE] = "";
+    int copy_result = COPY_OK;
+    int outcome = IE_PACKAGE_INCOMPLETE;
+    if (_chdir("msie") == 0) {
+        outcome = PlaceIeFiles(failed_path, &copy_result);
+        _chdir("..");
+    }
+
+    switch (outcome) {
+    case IE_SUCCESS:
+        return RESULT_OK;
+    case IE_USER_ABORT:
+        CopyTextBounded(message, message_size, "Przerwa na życzenie użytkownika");
+        return RESULT_ABORTED;
+    case IE_PACKAGE_INCOMPLETE:
+        CopyTextBounded(message, message_size, "Instalator jest niekompletny");
+        return RESULT_ERROR;
+    case IE_DIRECTORY_ERROR:
+        CopyTextBounded(message, message_size, "Błąd ustalenia katalogu systemowego");
+        return RESULT_ERROR;
+    default:
+        FormatCopyError(message, message_size, copy_result, failed_path);
+        return RESULT_ERROR;
+    }
+}
