@@ -38,6 +38,29 @@ int RegistryStringLength(const char *value, unsigned long stored_size, unsigned 
 // backslash is its own parent.
 unsigned long ParentDirectoryLength(const char *path, unsigned long length);
 
+// Pure logic of the Java Plug-in component (java_home_text.cpp).
+
+// The Java home buffer: byte 0 holds a double quote, the "JavaHome" value is
+// read from byte 1 with room for JAVA_HOME_VALUE_CAPACITY bytes.
+enum { JAVA_HOME_BUFFER_SIZE = 263, JAVA_HOME_VALUE_CAPACITY = 262 };
+
+// Checks the "JavaHome" value read into `home` + 1 (stored size and type as the
+// registry reported them) and terminates the quoted home right after its text.
+// Returns that cut-back position (1 + the home's length), or -1 when the value
+// cannot name a home: see RegistryStringLength, and an empty text.
+int QuotedJavaHomeEnd(char *home, unsigned long stored_size, unsigned long type);
+
+// AppendPathComponent that tells whether the whole element was joined: 0 when
+// the 260-character bound cut it, and the path names something else.
+int AppendWholePathComponent(char *path, const char *element);
+
+// Pure logic of the reader driver component (reader_list.cpp).
+
+// 1 when "GEMPLUS", in any mix of cases, stands inside one of the reader names
+// of the multi-string `list` (its first `length` characters, every NUL
+// separator included), else 0.
+int ReaderListHasGemplus(const char *list, unsigned long length);
+
 // The copy-error message of the components that place files (copy_error_text.cpp):
 // the copy result as its code and the path that failed (empty when none).
 void FormatCopyError(char *message, unsigned int message_size, int copy_result,

@@ -1,0 +1,16 @@
+/* Driver installer stand-in of the sample package (410.exe): it installs
+   nothing, only says which driver the real package would install, and closes
+   by itself after a few seconds, without waiting for a key. */
+#include <windows.h>
+
+#include <stdio.h>
+
+int main(void)
+{
+    puts("Pakiet przykladowy instalatora czytnika kart.");
+    puts("W tym miejscu zostalby zainstalowany sterownik czytnika GemPC410.");
+    puts("Nic nie zostalo zainstalowane. Okno zamknie sie samo.");
+    fflush(stdout);
+    Sleep(3000);
+    return 0;
+}

@@ -1,0 +1,28 @@
+#include "components.h"
+
+#include "fileops.h"
+
+#include <string.h>
+
+int QuotedJavaHomeEnd(char *home, unsigned long stored_size, unsigned long type)
+{
+    int length = RegistryStringLength(home + 1, stored_size, JAVA_HOME_VALUE_CAPACITY, type);
+    // An empty home would turn every target into a path on the current drive.
+    if (length <= 0)
+        return -1;
+    // Cut back at the end of the text, not of the stored value: extra stored
+    // terminators or a trailing backslash must not leave a piece of the
+    // previous path behind.
+    home[1 + length] = '\0';
+    return 1 + length;
+}
+
+int AppendWholePathComponent(char *path, const char *element)
+{
+    size_t before = strlen(path);
+    size_t expected = before + strlen(element);
+    if (before > 0 && path[before - 1] != '\\')
+        ++expected;
+    AppendPathComponent(path, element);
+    return strlen(path) == expected;
+}

@@ -1,0 +1,295 @@
+#include "components.h"
+
+#include "fileops.h"
+
+#include <direct.h>
+#include <stdlib.h>
+#include <string.h>
+#include <windows.h>
+
+enum { BACKUP_PATH_SIZE = 260 };
+
+enum Outcome { OUTCOME_NONE, OUTCOME_PACKAGE_INCOMPLETE, OUTCOME_JAVA_NOT_FOUND };
+
+// Where the package files go inside one Java home.
+struct JavaTargets {
+    const char *library;
+    const char *properties;
+    const char *policy;
+};
+
+static const JavaTargets JRE_TARGETS = {
+    "lib\\ext\\ocf1.2.jar",
+    "lib\\opencard.properties",
+    "lib\\security\\java.policy",
+};
+
+static const JavaTargets JDK_TARGETS = {
+    "jre\\lib\\ext\\ocf1.2.jar",
+    "jre\\lib\\opencard.properties",
+    "jre\\lib\\security\\java.policy",
+};
+
+// The launcher is the home's own, for a JDK too; the command line begins with
+// the quoted home, so these elements close the quote.
+static const char POLICY_COMMAND[] = "bin\\java.exe\" CopyPolicyFile .java.policy";
+static const char PROPERTIES_COMMAND[] = "bin\\java.exe\" CopyPolicyFile .opencard.properties";
+
+struct JavaWork {
+    // From byte 0 the quoted home (command lines), from byte 1 the home (paths).
+    char home[JAVA_HOME_BUFFER_SIZE];
+    int home_end;
+    char last_jre_home[JAVA_HOME_BUFFER_SIZE];
+    int last_jre_end;  // 0 while no JRE home was read
+    int vm, ol, op, jp;
+    int bridges;
+    int aborted;
+};
+
+// Cuts the home buffer back to the quoted home and joins `element`; 0 when the
+// whole path does not fit.
+static int JoinToHome(JavaWork *work, const char *element)
+{
+    work->home[work->home_end] = '\0';
+    return AppendWholePathComponent(work->home, element);
+}
+
+// Copies a package file into the current home; a target too long for the path
+// buffer is a failed copy.
+static int CopyIntoHome(JavaWork *work, const char *source, const char *target)
+{
+    if (!JoinToHome(work, target))
+        return COPY_FAILED;
+    return CopyFileGuarded(source, work->home + 1, 0);
+}
+
+// Runs a CopyPolicyFile command line with the current home's launcher through
+// the command interpreter; 1 when it exited with 0.
+static int RunInHome(JavaWork *work, const char *command)
+{
+    if (!JoinToHome(work, command))
+        return 0;
+    return system(work->home) == 0;
+}
+
+// Keeps the policy as it was before our first installation: a backup, once
+// there, is never replaced.
+static int BackUpPolicy(JavaWork *work)
+{
+    char backup[BACKUP_PATH_SIZE];
+    const char *policy = work->home + 1;
+    // A backup name cut by the buffer would name another file.
+    if (strlen(policy) + sizeof ".ocf-bak" > sizeof backup)
+        return COPY_FAILED;
+    FormatTextBounded(backup, sizeof backup, "%s.ocf-bak", policy);
+    // Not OpenFile: it fails on paths past 128 characters, so a reinstall would
+    // take the backup for missing and overwrite it with our own policy.
+    if (GetFileAttributesA(backup) != INVALID_FILE_ATTRIBUTES)
+        return COPY_OK;
+    return CopyFileGuarded(policy, backup, 0);
+}
+
+static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targets, int is_jre)
+{
+    DWORD type = 0;
+    DWORD size = JAVA_HOME_VALUE_CAPACITY;
+    int result;
+
+    work->home[0] = '"';
+    if (RegQueryValueExA(subkey, "JavaHome", NULL, &type, (BYTE *)work->home + 1, &size) != 0)
+        return;
+    work->home_end = QuotedJavaHomeEnd(work->home, size, type);
+    if (work->home_end < 0)
+        return;
+    ++work->vm;
+    if (is_jre) {
+        memcpy(work->last_jre_home, work->home, sizeof work->home);
+        work->last_jre_end = work->home_end;
+    }
+
+    result = CopyIntoHome(work, "ocf1.2.jar", targets->library);
+    if (result == COPY_ABORTED)
+        goto aborted;
+    if (result == COPY_OK)
+        ++work->ol;
+
+    result = CopyIntoHome(work, "opencard.properties", targets->properties);
+    if (result == COPY_ABORTED)
+        goto aborted;
+    if (result == COPY_OK)
+        ++work->op;
+
+    // Only until the policy work has succeeded once, in any home.
+    if (work->jp == 0) {
+        if (RunInHome(work, POLICY_COMMAND))
+            ++work->jp;
+        if (RunInHome(work, PROPERTIES_COMMAND))
+            ++work->jp;
+    }
+
+    if (!JoinToHome(work, targets->policy))
+        return;
+    if (BackUpPolicy(work) == COPY_ABORTED)
+        goto aborted;
+    result = CopyFileGuarded("java.policy", work->home + 1, 0);
+    if (result == COPY_ABORTED)
+        goto aborted;
+    if (result == COPY_OK)
+        ++work->jp;
+    return;
+
+aborted:
+    work->aborted = 1;
+}
+
+static void InstallIntoEveryHome(JavaWork *work, HKEY key, const JavaTargets *targets, int is_jre)
+{
+    for (DWORD index = 0; !work->aborted; ++index) {
+        HKEY subkey;
+        if (RegEnumKeyA(key, index, work->home, JAVA_HOME_BUFFER_SIZE) != 0)
+            break;
+        if (RegOpenKeyExA(key, work->home, 0, KEY_ALL_ACCESS, &subkey) != 0)
+            continue;
+        InstallIntoHome(work, subkey, targets, is_jre);
+        RegCloseKey(subkey);
+    }
+}
+
+static void InstallIntoRegisteredJava(JavaWork *work, int *outcome)
+{
+    HKEY javasoft = NULL;
+    HKEY jre = NULL;
+    HKEY jdk = NULL;
+
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft", 0, KEY_ALL_ACCESS, &javasoft) != 0) {
+        *outcome = OUTCOME_JAVA_NOT_FOUND;
+        return;
+    }
+    if (RegOpenKeyExA(javasoft, "Java Runtime Environment", 0, KEY_ALL_ACCESS, &jre) != 0)
+        jre = NULL;
+    if (RegOpenKeyExA(javasoft, "Java Development Kit", 0, KEY_ALL_ACCESS, &jdk) != 0)
+        jdk = NULL;
+    if (jre == NULL && jdk == NULL)
+        *outcome = OUTCOME_JAVA_NOT_FOUND;
+    if (jre != NULL) {
+        InstallIntoEveryHome(work, jre, &JRE_TARGETS, 1);
+        RegCloseKey(jre);
+    }
+    if (jdk != NULL) {
+        InstallIntoEveryHome(work, jdk, &JDK_TARGETS, 0);
+        RegCloseKey(jdk);
+    }
+    RegCloseKey(javasoft);
+}
+
+static int SystemDirectoryInHome(JavaWork *work)
+{
+    UINT length = GetSystemDirectoryA(work->home, JAVA_HOME_BUFFER_SIZE);
+    return length != 0 && length < JAVA_HOME_BUFFER_SIZE;
+}
+
+static int CopyIntoSystemDirectory(JavaWork *work, const char *source, const char *target)
+{
+    if (!AppendWholePathComponent(work->home, target))
+        return COPY_FAILED;
+    return CopyFileGuarded(source, work->home, 1);
+}
+
+// The bridge library for the JRE's own use; nothing depends on it, and with no
+// JRE home read there is nowhere to put it.
+static void CopyIntoLastJre(JavaWork *work, const char *source, const char *target)
+{
+    if (work->last_jre_end == 0)
+        return;
+    work->last_jre_home[work->last_jre_end] = '\0';
+    if (AppendWholePathComponent(work->last_jre_home, target))
+        CopyFileGuarded(source, work->last_jre_home + 1, 0);
+}
+
+static void PlaceFirstBridge(JavaWork *work)
+{
+    int result;
+    if (!SystemDirectoryInHome(work))
+        return;
+    result = CopyIntoSystemDirectory(work, "ocfpcsc1.dll", "ocfpcsc1.dll");
+    if (result == COPY_ABORTED) {
+        work->aborted = 1;
+    } else {
+        // The pair counts once, by its later copy.
+        if (SystemDirectoryInHome(work)) {
+            result = CopyIntoSystemDirectory(work, "ocfpcsc1.dll", "ocfpcsc164.dll");
+            if (result == COPY_ABORTED)
+                work->aborted = 1;
+        }
+        if (result == COPY_OK)
+            ++work->bridges;
+    }
+    CopyIntoLastJre(work, "ocfpcsc1.dll", "lib\\ext\\ocfpcsc1.dll");
+}
+
+static void PlaceSecondBridge(JavaWork *work)
+{
+    if (SystemDirectoryInHome(work)) {
+        int result = CopyIntoSystemDirectory(work, "ocfpcsc1_64.dll", "ocfpcsc1_64.dll");
+        if (result == COPY_ABORTED)
+            work->aborted = 1;
+        if (result == COPY_OK)
+            ++work->bridges;
+    }
+    CopyIntoLastJre(work, "ocfpcsc1_64.dll", "lib\\ext\\ocfpcsc1_64.dll");
+}
+
+static int Report(const JavaWork *work, int outcome, char *message, unsigned int message_size)
+{
+    if (work->aborted) {
+        CopyTextBounded(message, message_size, "Przerwa na życzenie użytkownika");
+        return RESULT_ABORTED;
+    }
+    if (outcome == OUTCOME_PACKAGE_INCOMPLETE) {
+        CopyTextBounded(message, message_size, "Instalator jest niekompletny");
+        return RESULT_ERROR;
+    }
+    if (outcome == OUTCOME_JAVA_NOT_FOUND) {
+        CopyTextBounded(message, message_size,
+                        "Nie wykryto instalacji środowiska JRE/JDK lub aplikacja nie była "
+                        "uruchamiona z prawami administratora");
+        return RESULT_WARNING;
+    }
+    if (work->vm <= 0) {
+        CopyTextBounded(message, message_size,
+                        "Nie zainstalowano sterowników OCF dla żadnego środowiska JRE/JDK");
+        return RESULT_ERROR;
+    }
+    if (work->ol < work->vm || work->op < work->vm || work->jp < work->vm) {
+        FormatTextBounded(message, message_size,
+                          "Niepełna instalacja sterowników OCF dla środowiska JRE/JDK; "
+                          "kod operacji: VM%dOL%dOP%dJP%d",
+                          work->vm, work->ol, work->op, work->jp);
+        return RESULT_WARNING;
+    }
+    if (work->bridges <= 0) {
+        CopyTextBounded(message, message_size,
+                        "Błąd kopiowania biblioteki obsługi czytników PC/SC: ocfpcsc1.dll");
+        return RESULT_ERROR;
+    }
+    return RESULT_OK;
+}
+
+int InstallJavaPluginComponents(char *message, unsigned int message_size)
+{
+    JavaWork work;
+    int outcome = OUTCOME_NONE;
+
+    memset(&work, 0, sizeof work);
+    if (_chdir("sun") != 0)
+        return Report(&work, OUTCOME_PACKAGE_INCOMPLETE, message, message_size);
+
+    InstallIntoRegisteredJava(&work, &outcome);
+    if (!work.aborted)
+        PlaceFirstBridge(&work);
+    if (!work.aborted)
+        PlaceSecondBridge(&work);
+
+    _chdir("..");
+    return Report(&work, outcome, message, message_size);
+}

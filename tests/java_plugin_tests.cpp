@@ -1,0 +1,413 @@
+// The Java Plug-in component against real registry keys under
+// HKEY_LOCAL_MACHINE\SOFTWARE\JavaSoft, Java homes of the test with a recording
+// java.exe, the real system directory and real conflict prompts.
+#include "components.h"
+#include "doubles.h"
+#include "fileops.h"
+#include "test_files.h"
+#include "windows_ui.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+namespace {
+
+using namespace std::string_literals;
+
+const char UNTOUCHED[] = "untouched";
+const char JAVASOFT[] = "SOFTWARE\\JavaSoft";
+const char JRE[] = "Java Runtime Environment";
+const char JDK[] = "Java Development Kit";
+const char ABORT_MESSAGE[] = "Przerwa na życzenie użytkownika";
+const char NOT_FOUND_MESSAGE[] = "Nie wykryto instalacji środowiska JRE/JDK lub aplikacja nie "
+                                 "była uruchamiona z prawami administratora";
+const char NO_HOME_MESSAGE[] = "Nie zainstalowano sterowników OCF dla żadnego środowiska JRE/JDK";
+const char BRIDGE_MESSAGE[] = "Błąd kopiowania biblioteki obsługi czytników PC/SC: ocfpcsc1.dll";
+const char *const SYSTEM_BRIDGES[] = {"ocfpcsc1.dll", "ocfpcsc164.dll", "ocfpcsc1_64.dll"};
+
+std::string Partial(int vm, int ol, int op, int jp)
+{
+    return "Niepełna instalacja sterowników OCF dla środowiska JRE/JDK; kod operacji: VM" +
+           std::to_string(vm) + "OL" + std::to_string(ol) + "OP" + std::to_string(op) + "JP" +
+           std::to_string(jp);
+}
+
+void SetHomeValue(const char *kind, const std::string &subkey, DWORD type, const std::string &data)
+{
+    HKEY key = nullptr;
+    std::string path = std::string(JAVASOFT) + "\\" + kind + "\\" + subkey;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, "JavaHome", 0, type, (const BYTE *)data.data(),
+                             (DWORD)data.size()),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void Register(const char *kind, const std::string &subkey, const std::string &home)
+{
+    SetHomeValue(kind, subkey, REG_SZ, home + '\0');
+}
+
+class JavaPlugin : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        strcpy(message, UNTOUCHED);
+        RemoveSystemBridges();
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, JAVASOFT);
+        sun = package / "sun";
+        ASSERT_TRUE(MakeDirectories(sun));
+        for (const char *name : {"ocf1.2.jar", "opencard.properties", "java.policy",
+                                 "ocfpcsc1.dll", "ocfpcsc1_64.dll"})
+            ASSERT_TRUE(WriteTextFile(JoinPath(sun, name), std::string("package ") + name));
+    }
+
+    void TearDown() override
+    {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, JAVASOFT);
+        RemoveSystemBridges();
+        ExpectAllPromptsAnswered(prompts);
+    }
+
+    static void RemoveSystemBridges()
+    {
+        for (const char *name : SYSTEM_BRIDGES) {
+            std::string path = JoinPath(SystemDirectory(), name);
+            SetReadOnly(path, false);
+            DeleteFileA(path.c_str());
+            RemoveDirectoryA(path.c_str());
+        }
+    }
+
+    // A Java home of the test: its launcher, its extension and security
+    // directories (for a JDK under "jre") and the policy it came with.
+    std::string MakeHome(const std::string &name, bool jdk = false)
+    {
+        // Under a name with a space, like C:\Program Files\Java\jre: the
+        // command interpreter then keeps the quotes the launcher sees.
+        std::string home = homes / ("Java " + name);
+        std::string lib = jdk ? home + "\\jre\\lib" : home + "\\lib";
+        EXPECT_TRUE(PlaceRecordingProgram(home + "\\bin\\java.exe"));
+        EXPECT_TRUE(MakeDirectories(lib + "\\ext"));
+        EXPECT_TRUE(MakeDirectories(lib + "\\security"));
+        EXPECT_TRUE(WriteTextFile(lib + "\\security\\java.policy", "original policy of " + name));
+        return home;
+    }
+
+    int Install()
+    {
+        CurrentDirectory inside(package.path());
+        int result = InstallJavaPluginComponents(message, sizeof message);
+        EXPECT_EQ(CurrentDirectory::Get(), package.path());
+        return result;
+    }
+
+    // The calls that the home's launcher recorded.
+    static std::vector<std::string> Calls(const std::string &home)
+    {
+        return RecordedCalls(home + "\\bin\\java.exe");
+    }
+
+    std::vector<std::string> CommandsOf(const std::string &home)
+    {
+        return {sun + "\t\"" + home + "\\bin\\java.exe\" CopyPolicyFile .java.policy",
+                sun + "\t\"" + home + "\\bin\\java.exe\" CopyPolicyFile .opencard.properties"};
+    }
+
+    void ExpectOcfFiles(const std::string &home, bool jdk = false)
+    {
+        std::string lib = jdk ? home + "\\jre\\lib" : home + "\\lib";
+        EXPECT_EQ(ReadTextFile(lib + "\\ext\\ocf1.2.jar"), "package ocf1.2.jar") << home;
+        EXPECT_EQ(ReadTextFile(lib + "\\opencard.properties"), "package opencard.properties");
+        EXPECT_EQ(ReadTextFile(lib + "\\security\\java.policy"), "package java.policy");
+    }
+
+    static std::string SystemFile(const char *name) { return JoinPath(SystemDirectory(), name); }
+
+    ScratchDir package;
+    ScratchDir homes;
+    std::string sun;
+    char message[592];
+    PromptAnswerer prompts{CONFLICT_PROMPT_CAPTION};
+};
+
+TEST_F(JavaPlugin, OneJreGetsEverythingAndItsBackupOnce)
+{
+    std::string home = MakeHome("jre");
+    Register(JRE, "1.8", home);
+
+    EXPECT_EQ(Install(), RESULT_OK);
+    EXPECT_STREQ(message, UNTOUCHED);
+    ExpectOcfFiles(home);
+    std::string backup = home + "\\lib\\security\\java.policy.ocf-bak";
+    EXPECT_EQ(ReadTextFile(backup), "original policy of jre");
+    EXPECT_EQ(Calls(home), CommandsOf(home));
+    EXPECT_EQ(ReadTextFile(SystemFile("ocfpcsc1.dll")), "package ocfpcsc1.dll");
+    EXPECT_EQ(ReadTextFile(SystemFile("ocfpcsc164.dll")), "package ocfpcsc1.dll");
+    EXPECT_EQ(ReadTextFile(SystemFile("ocfpcsc1_64.dll")), "package ocfpcsc1_64.dll");
+    EXPECT_EQ(ReadTextFile(home + "\\lib\\ext\\ocfpcsc1.dll"), "package ocfpcsc1.dll");
+    EXPECT_EQ(ReadTextFile(home + "\\lib\\ext\\ocfpcsc1_64.dll"), "package ocfpcsc1_64.dll");
+
+    // A reinstall replaces the policy and keeps the backup of the original;
+    // the equal system libraries need no prompt.
+    ASSERT_TRUE(WriteTextFile(home + "\\lib\\security\\java.policy", "edited policy"));
+    EXPECT_EQ(Install(), RESULT_OK);
+    EXPECT_EQ(ReadTextFile(backup), "original policy of jre");
+    EXPECT_EQ(ReadTextFile(home + "\\lib\\security\\java.policy"), "package java.policy");
+    EXPECT_EQ(Calls(home).size(), 4u);
+}
+
+TEST_F(JavaPlugin, CountersShowInThePartialMessage)
+{
+    // The one home's library copy fails: both commands and the policy make JP 3.
+    std::string home = MakeHome("jre");
+    RemoveTree(home + "\\lib\\ext");
+    Register(JRE, "1.8", home);
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_EQ(message, Partial(1, 0, 1, 3));
+
+    // The second command runs whatever the first gave.
+    ASSERT_TRUE(SetRecordedExitCodes(home + "\\bin\\java.exe", "1\r\n0\r\n"));
+    DeleteFileA((home + "\\bin\\java.calls").c_str());
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_EQ(message, Partial(1, 0, 1, 2));
+    EXPECT_EQ(Calls(home), CommandsOf(home));
+}
+
+TEST_F(JavaPlugin, OnlyJdksUseTheirJreSubpathsAndTheirOwnLauncher)
+{
+    std::string first = MakeHome("jdk1", true);
+    std::string second = MakeHome("jdk2", true);
+    Register(JDK, "1.8", first);
+    Register(JDK, "11", second);
+
+    EXPECT_EQ(Install(), RESULT_OK);
+    ExpectOcfFiles(first, true);
+    ExpectOcfFiles(second, true);
+    EXPECT_EQ(ReadTextFile(first + "\\jre\\lib\\security\\java.policy.ocf-bak"),
+              "original policy of jdk1");
+    // The commands ran for the first home only: the policy work had succeeded.
+    EXPECT_EQ(Calls(first), CommandsOf(first));
+    EXPECT_TRUE(Calls(second).empty());
+    // No JRE home, so no bridge library into any extension directory.
+    EXPECT_FALSE(FileExists(first + "\\jre\\lib\\ext\\ocfpcsc1.dll"));
+    EXPECT_FALSE(FileExists(second + "\\jre\\lib\\ext\\ocfpcsc1_64.dll"));
+    EXPECT_TRUE(FileExists(SystemFile("ocfpcsc1_64.dll")));
+}
+
+TEST_F(JavaPlugin, TwoSubkeysNamingOneHomeCountTwiceAndKeepTheBackup)
+{
+    std::string home = MakeHome("jre");
+    RemoveTree(home + "\\lib\\ext");  // shows VM in the message
+    Register(JRE, "1.8", home);
+    Register(JRE, "1.8.0_391", home);
+
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_EQ(message, Partial(2, 0, 2, 4));
+    EXPECT_EQ(Calls(home), CommandsOf(home));
+    EXPECT_EQ(ReadTextFile(home + "\\lib\\security\\java.policy.ocf-bak"),
+              "original policy of jre");
+}
+
+TEST_F(JavaPlugin, PartialInstallationOfTwoHomes)
+{
+    std::string jre = MakeHome("jre");
+    std::string jdk = MakeHome("jdk", true);
+    RemoveTree(jdk + "\\jre\\lib\\ext");
+    Register(JRE, "1.8", jre);
+    Register(JDK, "1.8", jdk);
+
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_EQ(message, Partial(2, 1, 2, 4));
+    EXPECT_EQ(ReadTextFile(jre + "\\lib\\ext\\ocfpcsc1.dll"), "package ocfpcsc1.dll");
+}
+
+TEST_F(JavaPlugin, FailedPolicyWorkRunsTheCommandsAgainForTheNextHome)
+{
+    std::string first = MakeHome("jre1");
+    std::string second = MakeHome("jre2");
+    ASSERT_TRUE(SetRecordedExitCodes(first + "\\bin\\java.exe", "1\r\n"));
+    RemoveTree(first + "\\lib\\security");
+    Register(JRE, "a", first);
+    Register(JRE, "b", second);
+
+    EXPECT_EQ(Install(), RESULT_OK);  // JP 3 of VM 2
+    EXPECT_EQ(Calls(first), CommandsOf(first));
+    EXPECT_EQ(Calls(second), CommandsOf(second));
+    // The last JRE in enumeration order gets the bridge libraries.
+    EXPECT_TRUE(FileExists(second + "\\lib\\ext\\ocfpcsc1_64.dll"));
+    EXPECT_FALSE(FileExists(first + "\\lib\\ext\\ocfpcsc1_64.dll"));
+}
+
+TEST_F(JavaPlugin, NoJavaSoftStillPlacesTheSystemLibraries)
+{
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_STREQ(message, NOT_FOUND_MESSAGE);
+    for (const char *name : SYSTEM_BRIDGES)
+        EXPECT_TRUE(FileExists(SystemFile(name))) << name;
+
+    // JavaSoft without either kind of Java is the same.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Web Start", 0, nullptr,
+                              0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    CurrentDirectory inside(package.path());
+    EXPECT_EQ(InstallJavaPluginComponents(nullptr, 592), RESULT_WARNING);
+    char small[8];
+    EXPECT_EQ(InstallJavaPluginComponents(small, sizeof small), RESULT_WARNING);
+    EXPECT_STREQ(small, "Nie wyk");
+}
+
+TEST_F(JavaPlugin, UnreadableAndOddHomesAreSkippedWithoutHarm)
+{
+    HKEY key = nullptr;
+    std::string no_value = std::string(JAVASOFT) + "\\" + JRE + "\\1.7";
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, no_value.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    std::string odd = homes / "odd";
+    SetHomeValue(JRE, "fills the buffer", REG_SZ, std::string(261, 'C') + '\0');
+    SetHomeValue(JRE, "too long", REG_SZ, std::string(300, 'C') + '\0');
+    // A shorter value without terminator comes back terminated by the registry.
+    SetHomeValue(JRE, "no terminator", REG_SZ, std::string(262, 'C'));
+    SetHomeValue(JRE, "binary", REG_BINARY, odd + '\0');
+    SetHomeValue(JRE, "size 0", REG_SZ, "");
+    SetHomeValue(JRE, "empty", REG_SZ, "\0"s);
+    SetHomeValue(JRE, "dword", REG_DWORD, "\x01\x02\x03\x04"s);
+    SetHomeValue(JRE, "multi", REG_MULTI_SZ, odd + "\0\0"s);
+
+    EXPECT_EQ(Install(), RESULT_ERROR);
+    EXPECT_STREQ(message, NO_HOME_MESSAGE);
+    EXPECT_TRUE(FileExists(SystemFile("ocfpcsc1.dll")));
+
+    // The same odd keys beside one sound home: only that one counts.
+    std::string home = MakeHome("jre");
+    Register(JRE, "zz", home);
+    strcpy(message, UNTOUCHED);
+    EXPECT_EQ(Install(), RESULT_OK);
+    ExpectOcfFiles(home);
+    EXPECT_FALSE(DirectoryExists(odd));
+}
+
+TEST_F(JavaPlugin, HomeWithTrailingBackslashOrExtraTerminatorsGetsExactPaths)
+{
+    std::string slashed = MakeHome("slashed");
+    std::string padded = MakeHome("padded", true);
+    SetHomeValue(JRE, "1.8", REG_SZ, slashed + "\\" + '\0');
+    SetHomeValue(JDK, "1.8", REG_SZ, padded + "\0\0\0\0"s);
+    ASSERT_TRUE(SetRecordedExitCodes(slashed + "\\bin\\java.exe", "1\r\n"));
+
+    EXPECT_EQ(Install(), RESULT_OK);
+    ExpectOcfFiles(slashed);
+    ExpectOcfFiles(padded, true);
+    EXPECT_EQ(ReadTextFile(slashed + "\\lib\\security\\java.policy.ocf-bak"),
+              "original policy of slashed");
+    EXPECT_EQ(ReadTextFile(padded + "\\jre\\lib\\security\\java.policy.ocf-bak"),
+              "original policy of padded");
+    EXPECT_EQ(Calls(slashed),
+              (std::vector<std::string>{
+                  sun + "\t\"" + slashed + "\\bin\\java.exe\" CopyPolicyFile .java.policy",
+                  sun + "\t\"" + slashed + "\\bin\\java.exe\" CopyPolicyFile .opencard.properties"}));
+    // The slashed home's policy copy opened the gate; the padded one's commands ran.
+    EXPECT_TRUE(Calls(padded).empty());
+    EXPECT_EQ(ReadTextFile(slashed + "\\lib\\ext\\ocfpcsc1.dll"), "package ocfpcsc1.dll");
+}
+
+TEST_F(JavaPlugin, BridgePairCountsByItsLaterCopy)
+{
+    std::string home = MakeHome("jre");
+    Register(JRE, "1.8", home);
+    // A directory in the way makes a copy fail without a prompt.
+    ASSERT_TRUE(CreateDirectoryA(SystemFile("ocfpcsc1.dll").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(SystemFile("ocfpcsc1_64.dll").c_str(), nullptr));
+    EXPECT_EQ(Install(), RESULT_OK);
+    EXPECT_STREQ(message, UNTOUCHED);
+
+    RemoveSystemBridges();
+    ASSERT_TRUE(CreateDirectoryA(SystemFile("ocfpcsc164.dll").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(SystemFile("ocfpcsc1_64.dll").c_str(), nullptr));
+    EXPECT_EQ(Install(), RESULT_ERROR);
+    EXPECT_STREQ(message, BRIDGE_MESSAGE);
+    EXPECT_EQ(ReadTextFile(SystemFile("ocfpcsc1.dll")), "package ocfpcsc1.dll");
+
+    RemoveSystemBridges();
+    for (const char *name : SYSTEM_BRIDGES)
+        ASSERT_TRUE(CreateDirectoryA(SystemFile(name).c_str(), nullptr));
+    strcpy(message, UNTOUCHED);
+    EXPECT_EQ(Install(), RESULT_ERROR);
+    EXPECT_STREQ(message, BRIDGE_MESSAGE);
+    // The JRE's own copies do not count, and are still made.
+    EXPECT_EQ(ReadTextFile(home + "\\lib\\ext\\ocfpcsc1_64.dll"), "package ocfpcsc1_64.dll");
+}
+
+TEST_F(JavaPlugin, AbortInTheFirstLibraryCopyStopsEverything)
+{
+    std::string first = MakeHome("jre1");
+    std::string second = MakeHome("jre2");
+    Register(JRE, "a", first);
+    Register(JRE, "b", second);
+    std::string library = first + "\\lib\\ext\\ocf1.2.jar";
+    ASSERT_TRUE(WriteTextFile(library, "locked library"));
+    SetReadOnly(library, true);
+    prompts.Queue(IDABORT);
+
+    EXPECT_EQ(Install(), RESULT_ABORTED);
+    EXPECT_STREQ(message, ABORT_MESSAGE);
+    EXPECT_EQ(ReadTextFile(library), "locked library");
+    EXPECT_FALSE(FileExists(first + "\\lib\\opencard.properties"));
+    EXPECT_FALSE(FileExists(first + "\\lib\\security\\java.policy.ocf-bak"));
+    EXPECT_FALSE(FileExists(second + "\\lib\\ext\\ocf1.2.jar"));
+    EXPECT_TRUE(Calls(first).empty());
+    EXPECT_TRUE(Calls(second).empty());
+    for (const char *name : SYSTEM_BRIDGES)
+        EXPECT_FALSE(FileExists(SystemFile(name))) << name;
+    EXPECT_FALSE(FileExists(first + "\\lib\\ext\\ocfpcsc1.dll"));
+}
+
+TEST_F(JavaPlugin, AbortInTheSystemLibraryCopyStillFeedsTheJre)
+{
+    std::string home = MakeHome("jre");
+    Register(JRE, "1.8", home);
+    ASSERT_TRUE(WriteTextFile(SystemFile("ocfpcsc1.dll"), "another bridge"));
+    SetReadOnly(SystemFile("ocfpcsc1.dll"), true);
+    prompts.Queue(IDABORT);
+
+    EXPECT_EQ(Install(), RESULT_ABORTED);
+    EXPECT_STREQ(message, ABORT_MESSAGE);
+    ExpectOcfFiles(home);
+    EXPECT_EQ(ReadTextFile(home + "\\lib\\ext\\ocfpcsc1.dll"), "package ocfpcsc1.dll");
+    EXPECT_FALSE(FileExists(SystemFile("ocfpcsc164.dll")));
+    EXPECT_FALSE(FileExists(SystemFile("ocfpcsc1_64.dll")));
+    EXPECT_FALSE(FileExists(home + "\\lib\\ext\\ocfpcsc1_64.dll"));
+}
+
+TEST_F(JavaPlugin, NoSunTouchesNothing)
+{
+    std::string home = MakeHome("jre");
+    Register(JRE, "1.8", home);
+    RemoveTree(sun);
+
+    EXPECT_EQ(Install(), RESULT_ERROR);
+    EXPECT_STREQ(message, "Instalator jest niekompletny");
+    EXPECT_TRUE(Calls(home).empty());
+    EXPECT_FALSE(FileExists(home + "\\lib\\security\\java.policy.ocf-bak"));
+    EXPECT_FALSE(FileExists(SystemFile("ocfpcsc1.dll")));
+}
+
+TEST_F(JavaPlugin, LongHomeKeepsItsBackupOnReinstall)
+{
+    // The backup's path passes 128 characters.
+    std::string home = MakeHome(std::string(110, 'j'));
+    Register(JRE, "1.8", home);
+    EXPECT_EQ(Install(), RESULT_OK);
+    EXPECT_EQ(Install(), RESULT_OK);
+    EXPECT_EQ(ReadTextFile(home + "\\lib\\security\\java.policy.ocf-bak"),
+              "original policy of " + std::string(110, 'j'));
+}
+
+} // namespace
