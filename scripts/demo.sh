@@ -85,6 +85,13 @@ else
     echo
 fi
 
+# Wine does not wait for a Linux program it started: give the launchers
+# a moment to finish CopyPolicyFile's work.
+for _ in $(seq 1 100); do
+    [ -f "$user_home/.java.policy" ] && [ -f "$user_home/.opencard.properties" ] && break
+    sleep 0.2
+done
+
 log "what the demo machine holds now"
 list() {  # TITLE UNIX_DIR [find arguments...]
     local title=$1 directory=$2
