@@ -23,6 +23,12 @@ const int STATUS_LABELS[] = {IDC_STATUS_DRIVERS, IDC_STATUS_IE, IDC_STATUS_NETSC
                              IDC_STATUS_JAVA_PLUGIN};
 const int CHECK_BOXES[] = {IDC_DRIVERS, IDC_IE, IDC_NETSCAPE, IDC_JAVA_PLUGIN};
 
+std::string Lower(std::string text)
+{
+    CharLowerBuffA(&text[0], (DWORD)text.size());
+    return text;
+}
+
 void SetCheck(HWND dialog, int id, bool ticked)
 {
     SendMessageA(GetDlgItem(dialog, id), BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -254,6 +260,19 @@ TEST_F(InstallerRun, AbortInInternetExplorerRunsNothingAfterIt)
     EXPECT_FALSE(FileExists(JoinPath(jre, "lib\\ext\\ocf1.2.jar")));
     EXPECT_EQ(StartedDrivers(1500), "");
     ExpectAfterRunState(dialog);
+    CloseAfterRun(dialog);
+}
+
+TEST_F(InstallerRun, AWinscardPlantedBesideTheInstallerIsNeverLoaded)
+{
+    ASSERT_TRUE(CopyFileA(DoublePath("winscard.dll").c_str(), (package / "winscard.dll").c_str(),
+                          FALSE));
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    SetCheck(dialog, IDC_JAVA_PLUGIN, false);
+    ASSERT_TRUE(RunInstallation(dialog));
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS), "Instalacja sterownika czytnika kart: OK\r\n\r\n");
+    EXPECT_EQ(Lower(SystemWinscard::LoadedFrom()), Lower(SystemWinscard::SystemPath()));
     CloseAfterRun(dialog);
 }
 
