@@ -19,7 +19,6 @@ int InstallSelectedReader(HWND dialog, char *message)
     int reader_type;
     if (!ReaderTypeOfItem(index, &reader_type)) {
         CopyTextBounded(message, STEP_MESSAGE_SIZE, "Wybór czytnika kart spoza dostępnej listy");
-        message[STEP_MESSAGE_SIZE - 1] = '\0';
         return RESULT_ERROR;
     }
     return InstallReaderDriver(reader_type, message, STEP_MESSAGE_SIZE);
@@ -32,7 +31,7 @@ void RunSteps(HWND dialog, StepOutcomes *steps)
     bool java_plugin = IsDlgButtonChecked(dialog, IDC_JAVA_PLUGIN) != 0;
     bool drivers = IsDlgButtonChecked(dialog, IDC_DRIVERS) != 0;
 
-    HCURSOR kept = SetCursor(LoadCursorA(NULL, MAKEINTRESOURCEA(32514)));
+    HCURSOR kept = SetCursor(LoadCursorA(NULL, IDC_WAIT));
 
     for (int step = 0; step < STEP_COUNT; ++step) {
         steps->result[step] = STEP_NOT_RUN;
