@@ -35,17 +35,27 @@ start_xvfb() {
     done
 }
 
-# wine_session_start PREFIX_DIR
+# wine_session_start PREFIX_DIR [reuse]
+# With "reuse" an existing prefix is kept as it is. With WINE_SESSION_DISPLAY
+# set, that X display is used instead of a private Xvfb.
 wine_session_start() {
     WINE_SESSION_PREFIX="$1"
-    start_xvfb
-    rm -rf "$WINE_SESSION_PREFIX"
-    mkdir -p "$WINE_SESSION_PREFIX"
-    chown "$WINE_USER:" "$WINE_SESSION_PREFIX"
-    log "making the Wine prefix $WINE_SESSION_PREFIX"
-    # Mono and Gecko are not needed, and their installers would open windows.
-    WINEDLLOVERRIDES="mscoree,mshtml=" as_wine_user wineboot -i >/dev/null 2>&1
-    as_wine_user wineserver -w
+    if [ -n "${WINE_SESSION_DISPLAY:-}" ]; then
+        export DISPLAY="$WINE_SESSION_DISPLAY"
+    else
+        start_xvfb
+    fi
+    if [ "${2:-}" = reuse ] && [ -f "$WINE_SESSION_PREFIX/system.reg" ]; then
+        log "reusing the Wine prefix $WINE_SESSION_PREFIX"
+    else
+        rm -rf "$WINE_SESSION_PREFIX"
+        mkdir -p "$WINE_SESSION_PREFIX"
+        chown "$WINE_USER:" "$WINE_SESSION_PREFIX"
+        log "making the Wine prefix $WINE_SESSION_PREFIX"
+        # Mono and Gecko are not needed, and their installers would open windows.
+        WINEDLLOVERRIDES="mscoree,mshtml=" as_wine_user wineboot -i >/dev/null 2>&1
+        as_wine_user wineserver -w
+    fi
     # A persistent server keeps each test's start fast.
     as_wine_user wineserver -p
     # Without a window manager, hiding a window waits unless Wine manages none.

@@ -163,3 +163,215 @@ void ExpectAllPromptsAnswered(PromptAnswerer &answerer)
     EXPECT_EQ(answerer.UnexpectedCount(), 0) << "a message box came that the test did not expect";
     EXPECT_EQ(answerer.UnusedAnswers(), 0) << "an expected message box never came";
 }
+
+std::string WindowsPath(const std::string &path)
+{
+    if (path.size() >= 2 && path[1] == ':')
+        return path;
+    std::string windows = "Z:" + path;
+    for (char &c : windows) {
+        if (c == '/')
+            c = '\\';
+    }
+    return windows;
+}
+
+bool IsButtonChecked(HWND dialog, int control_id)
+{
+    return SendMessageA(GetDlgItem(dialog, control_id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool IsControlVisible(HWND dialog, int control_id)
+{
+    return (GetWindowLongA(GetDlgItem(dialog, control_id), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+bool IsControlEnabled(HWND dialog, int control_id)
+{
+    return IsWindowEnabled(GetDlgItem(dialog, control_id)) != FALSE;
+}
+
+HWND FocusOfThread(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+std::string ComboItemText(HWND dialog, int control_id, int index)
+{
+    HWND combo = GetDlgItem(dialog, control_id);
+    LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, index, 0);
+    if (length == CB_ERR || length > 1000)
+        return "<none>";
+    // Wine hands CB_GETLBTEXT across processes as Unicode whichever variant
+    // was sent, so ask for Unicode and convert to the ANSI code page.
+    wchar_t wide[1024] = L"";
+    SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide));
+    char text[1024] = "";
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    return text;
+}
+
+namespace {
+
+bool SaveScreenArea(const RECT &area, const std::string &path)
+{
+    bool saved = false;
+    HDC screen = GetDC(nullptr);
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    SelectObject(memory, old);
+
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    DWORD row = ((DWORD)width * 3 + 3) & ~3u;
+    std::vector<BYTE> pixels((size_t)row * height);
+    if (GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO *>(&info),
+                  DIB_RGB_COLORS) == height) {
+        BITMAPFILEHEADER file = {};
+        file.bfType = 0x4D42;
+        file.bfOffBits = sizeof file + sizeof info;
+        file.bfSize = file.bfOffBits + (DWORD)pixels.size();
+        HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (out != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            saved = WriteFile(out, &file, sizeof file, &written, nullptr) &&
+                    WriteFile(out, &info, sizeof info, &written, nullptr) &&
+                    WriteFile(out, pixels.data(), (DWORD)pixels.size(), &written, nullptr);
+            CloseHandle(out);
+        }
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
+}
+
+} // namespace
+
+bool SaveScreenshot(const std::string &path)
+{
+    RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return SaveScreenArea(screen, path);
+}
+
+bool SaveWindowScreenshot(HWND window, const std::string &path)
+{
+    RECT area = {};
+    if (!GetWindowRect(window, &area) || area.right <= area.left || area.bottom <= area.top)
+        return false;
+    return SaveScreenArea(area, path);
+}
+
+void SaveStateScreenshot(const char *state)
+{
+#ifdef TEST_ARTIFACTS_DIR
+    const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = test != nullptr
+                           ? std::string(test->test_suite_name()) + "." + test->name()
+                           : std::string("no-test");
+    for (char &c : name) {
+        if (c == '/')
+            c = '_';
+    }
+    std::string directory = WindowsPath(TEST_ARTIFACTS_DIR);
+    CreateDirectoryA(directory.c_str(), nullptr);
+    SaveScreenshot(directory + "\\" + name + "-" + state + ".bmp");
+#else
+    (void)state;
+#endif
+}
+
+ChildProcess::ChildProcess(const std::string &program, const std::string &directory)
+{
+    std::string command = "\"" + program + "\"";
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       directory.c_str(), &startup, &info)) {
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        id_ = info.dwProcessId;
+    }
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (process_ == nullptr)
+        return;
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
+
+DWORD ChildProcess::WaitForExit(int timeout_ms)
+{
+    if (process_ == nullptr || WaitForSingleObject(process_, timeout_ms) != WAIT_OBJECT_0)
+        return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+namespace {
+
+struct ProcessWindowQuery {
+    DWORD process_id;
+    WindowQuery query;
+};
+
+BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM parameter)
+{
+    ProcessWindowQuery *query = reinterpret_cast<ProcessWindowQuery *>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != query->process_id)
+        return TRUE;
+    return MatchWindow(window, reinterpret_cast<LPARAM>(&query->query));
+}
+
+} // namespace
+
+HWND WaitForProcessWindow(DWORD process_id, const char *class_name, const char *caption,
+                          int timeout_ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        ProcessWindowQuery query = {process_id, {class_name, caption, nullptr}};
+        EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&query));
+        if (query.query.found != nullptr)
+            return query.query.found;
+        if ((int)(GetTickCount() - start) >= timeout_ms)
+            return nullptr;
+        Sleep(10);
+    }
+}
+
+bool WaitForText(HWND dialog, int control_id, const std::string &text, int timeout_ms)
+{
+    DWORD start = GetTickCount();
+    while (ReadControlText(dialog, control_id) != text) {
+        if ((int)(GetTickCount() - start) >= timeout_ms)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}

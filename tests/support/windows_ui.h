@@ -24,6 +24,8 @@ bool WaitForWindowGone(HWND window, int timeout_ms);
 std::string ReadWindowText(HWND window);
 std::string ReadControlText(HWND dialog, int control_id);
 void PressButton(HWND dialog, int button_id);
+// Waits up to timeout_ms for a control to read `text`; false when it did not.
+bool WaitForText(HWND dialog, int control_id, const std::string &text, int timeout_ms = 10000);
 
 // Answers every message box with the given caption that appears while it lives,
 // in order, with the queued buttons. A box that comes when no answer is queued
@@ -59,5 +61,48 @@ private:
 // Fails the current test unless exactly the queued answers were used and no
 // unexpected box came.
 void ExpectAllPromptsAnswered(PromptAnswerer &answerer);
+
+// A path of the build (a Unix path when the tests run under Wine) as Windows
+// sees it: Wine maps the Unix root to drive Z:.
+std::string WindowsPath(const std::string &path);
+
+// Check state, visibility and keyboard focus of another process's controls.
+bool IsButtonChecked(HWND dialog, int control_id);
+bool IsControlVisible(HWND dialog, int control_id);
+bool IsControlEnabled(HWND dialog, int control_id);
+// The window that has the keyboard focus in the thread that owns `window`.
+HWND FocusOfThread(HWND window);
+std::string ComboItemText(HWND dialog, int control_id, int index);
+
+// Saves the whole screen as a 24-bit BMP file; false when it could not.
+bool SaveScreenshot(const std::string &path);
+// The same for the part of the screen that a window covers.
+bool SaveWindowScreenshot(HWND window, const std::string &path);
+// Saves the screen as <artifacts>\<test suite>.<test name>-<state>.bmp, so a
+// failed GUI test leaves a picture of each state it went through.
+void SaveStateScreenshot(const char *state);
+
+// A program of the build started as a separate process in a directory of our
+// choosing; ended (TerminateProcess) if it is still running when this goes.
+class ChildProcess {
+public:
+    ChildProcess(const std::string &program, const std::string &directory);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess &) = delete;
+    ChildProcess &operator=(const ChildProcess &) = delete;
+
+    bool started() const { return process_ != nullptr; }
+    DWORD id() const { return id_; }
+    // The exit code, or STILL_ACTIVE when it did not end within timeout_ms.
+    DWORD WaitForExit(int timeout_ms);
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// Waits up to timeout_ms for a visible top-level window of the given process.
+HWND WaitForProcessWindow(DWORD process_id, const char *class_name, const char *caption,
+                          int timeout_ms);
 
 #endif

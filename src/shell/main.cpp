@@ -1,0 +1,28 @@
+#include "shell.h"
+
+#include "resource.h"
+
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    // The package is often started from a download folder: a DLL planted
+    // beside the installer must never be loaded in place of a system one.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+
+    int answer = MessageBoxA(
+        NULL,
+        "Za chwilę rozpocznie się instalacja i konfiguracja środowiska obsługi czytnika kart "
+        "mikroprocesorowych, dla współpracy z przeglądarkami internetowymi: MS Internet Explorer "
+        "i tych pracujących\nna bazie silnika Java Plug-in (m.in. przeglądarki: Mozilla, "
+        "Netscape 7.x, Opera)\n\nInstalator spróbuje samodzielnie wykryć przeglądarki "
+        "zainstalowane na tym komputerze i dokonać dla nich konfiguracji odpowiedniego "
+        "środowiska. Dlatego też należy mieć już zainstalowane przeglądarki internetowe, które "
+        "mają współpracować z czytnikiem kart, lub gdy ich nie ma, opuścić ten instalator, "
+        "zainstalować wymagane przeglądarki i uruchomić go ponownie.\n\nCzy chcesz kontynuować "
+        "instalacje ?",
+        "Instalator czytnika kart mikropr. dla przeglądarek internetowych", MB_YESNO);
+    if (answer == IDYES)
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
+    return 0;
+}

@@ -1,0 +1,111 @@
+#include "shell.h"
+
+#include "fileops.h"
+#include "resource.h"
+
+#include <windows.h>
+
+namespace {
+
+// The dialog-wide values, touched only by MainDialogProc on the dialog's thread.
+int g_full_height;
+int g_collapsed_height;
+int g_details_state = DETAILS_NOT_RUN;
+// A run can be re-entered only while a conflict prompt is open (the prompt has
+// no owner, so the dialog stays enabled); commands then are ignored.
+bool g_run_in_progress;
+
+void ResizeKeepingTopLeft(HWND dialog, int height)
+{
+    RECT window;
+    GetWindowRect(dialog, &window);
+    MoveWindow(dialog, window.left, window.top, window.right - window.left, height, TRUE);
+}
+
+void UpdateButtonCaptions(HWND dialog)
+{
+    char caption[32];
+    FormatTextBounded(caption, sizeof caption, "&Szczegóły %s",
+                      g_details_state == DETAILS_COLLAPSED ? ">>" : "<<");
+    SetDlgItemTextA(dialog, IDOK, caption);
+    SetDlgItemTextA(dialog, IDCANCEL, "&Zamknij");
+}
+
+void Initialise(HWND dialog)
+{
+    SetFocus(GetDlgItem(dialog, IDOK));
+
+    char title[64];
+    FormatTextBounded(title, sizeof title, "Instalator czytnika kart mikroproc. [v%d.%d]", 2, 8);
+    SetWindowTextA(dialog, title);
+
+    RECT window, details;
+    GetWindowRect(dialog, &window);
+    GetWindowRect(GetDlgItem(dialog, IDC_DETAILS), &details);
+    g_full_height = window.bottom - window.top;
+    g_collapsed_height = details.top - window.top;
+    // Already centred at the full height by DS_CENTER; the top edge stays.
+    ResizeKeepingTopLeft(dialog, g_collapsed_height);
+
+    g_details_state = DETAILS_NOT_RUN;
+    CheckDlgButton(dialog, IDC_DRIVERS, BST_CHECKED);
+    CheckDlgButton(dialog, IDC_JAVA_PLUGIN, BST_CHECKED);
+    ShowWindow(GetDlgItem(dialog, IDC_STATUS_DRIVERS), SW_HIDE);
+
+    HWND list = GetDlgItem(dialog, IDC_READER_LIST);
+    for (int row = 0; row < READER_ROW_COUNT; ++row)
+        SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)READER_LIST[row].text);
+    SendMessageA(list, CB_SETCURSEL, 0, 0);
+}
+
+void ToggleDetails(HWND dialog)
+{
+    if (g_details_state == DETAILS_COLLAPSED) {
+        ResizeKeepingTopLeft(dialog, g_full_height);
+        g_details_state = DETAILS_EXPANDED;
+    } else {
+        ResizeKeepingTopLeft(dialog, g_collapsed_height);
+        g_details_state = DETAILS_COLLAPSED;
+    }
+    UpdateButtonCaptions(dialog);
+}
+
+void Close(HWND dialog)
+{
+    if (g_details_state != DETAILS_NOT_RUN)
+        MessageBoxA(dialog, "Dla poprawnego zakończenia instalacji konieczne jest zrestartowanie "
+                            "komputera.",
+                    "Info", MB_OK);
+    EndDialog(dialog, 0);
+}
+
+} // namespace
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        Initialise(dialog);
+    } else if (message == WM_COMMAND && !g_run_in_progress) {
+        switch (LOWORD(wparam)) {
+        case IDOK:
+            if (g_details_state == DETAILS_NOT_RUN) {
+                g_run_in_progress = true;
+                RunInstallation(dialog);
+                g_run_in_progress = false;
+                g_details_state = DETAILS_COLLAPSED;
+                UpdateButtonCaptions(dialog);
+            } else {
+                ToggleDetails(dialog);
+            }
+            break;
+        case IDCANCEL:
+            Close(dialog);
+            break;
+        default:
+            break;
+        }
+    }
+    // FALSE throughout: the dialog manager's defaults apply, and after
+    // WM_INITDIALOG the focus stays where Initialise put it.
+    return FALSE;
+}

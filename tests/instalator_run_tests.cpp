@@ -1,0 +1,362 @@
+// instalator.exe's installation run, end to end: a machine with one JRE and
+// one JDK (their java.exe records its calls), the PC/SC service without a
+// GEMPLUS reader, driver installers that leave a mark when started.
+#include "doubles.h"
+#include "fileops.h"
+#include "installer_session.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char JAVA_OK_REPORT[] = "Instalacja sterownika czytnika kart: OK\r\n\r\n"
+                              "Instalacja komponentów dla Java Plug-in: OK\r\n\r\n";
+const char REMOVAL_FAILED_ENTRY[] =
+    "Detekcja/deinstalacja poprzedniego środowiska OCF: BŁĄD - Błąd kasowania pliku ocf1.2.jar "
+    "w katalogu systemowym\r\n\r\n";
+const char *const DRIVER_INSTALLERS[] = {"twin.bat", "twin64.bat", "twin8.bat", "twin8_64.bat"};
+const int STATUS_LABELS[] = {IDC_STATUS_DRIVERS, IDC_STATUS_IE, IDC_STATUS_NETSCAPE,
+                             IDC_STATUS_JAVA_PLUGIN};
+const int CHECK_BOXES[] = {IDC_DRIVERS, IDC_IE, IDC_NETSCAPE, IDC_JAVA_PLUGIN};
+
+std::string Lower(std::string text)
+{
+    CharLowerBuffA(&text[0], (DWORD)text.size());
+    return text;
+}
+
+void SetCheck(HWND dialog, int id, bool ticked)
+{
+    SendMessageA(GetDlgItem(dialog, id), BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void Select(HWND dialog, int index)
+{
+    SendMessageA(GetDlgItem(dialog, IDC_READER_LIST), CB_SETCURSEL, (WPARAM)index, 0);
+}
+
+class InstallerRun : public Installer {
+protected:
+    void SetUp() override
+    {
+        Installer::SetUp();
+        ASSERT_TRUE(winscard.placed());
+        jre = machine / "jre";
+        jdk = machine / "jdk";
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft");
+        MakeJavaHome(jre, "", "Java Runtime Environment");
+        MakeJavaHome(jdk, "jre\\", "Java Development Kit");
+        // Driver installers of our own, each leaving its name when started.
+        started = machine / "driver-started.txt";
+        for (const char *name : DRIVER_INSTALLERS)
+            ASSERT_TRUE(WriteTextFile(package / ("Drivers\\" + std::string(name)),
+                                      "@echo " + std::string(name) + ">>\"" + started + "\"\r\n"));
+        leftover = JoinPath(SystemDirectory(), "ocf1.2.jar");
+        SetReadOnly(leftover, false);
+        DeleteFileA(leftover.c_str());
+    }
+
+    void TearDown() override
+    {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft");
+        SetReadOnly(leftover, false);
+        DeleteFileA(leftover.c_str());
+    }
+
+    void MakeJavaHome(const std::string &home, const std::string &jre_part, const char *kind)
+    {
+        ASSERT_TRUE(PlaceRecordingProgram(JoinPath(home, "bin\\java.exe")));
+        ASSERT_TRUE(MakeDirectories(JoinPath(home, jre_part + "lib\\ext")));
+        ASSERT_TRUE(MakeDirectories(JoinPath(home, jre_part + "lib\\security")));
+        ASSERT_TRUE(WriteTextFile(JoinPath(home, jre_part + "lib\\security\\java.policy"),
+                                  "original policy"));
+        HKEY key;
+        std::string path = std::string("SOFTWARE\\JavaSoft\\") + kind + "\\1.8";
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, "JavaHome", 0, REG_SZ, (const BYTE *)home.c_str(),
+                       (DWORD)home.size() + 1);
+        RegCloseKey(key);
+    }
+
+    // A library in the JRE that the platform refuses to replace: the
+    // Java Plug-in step then stops at the conflict prompt.
+    void BlockJreLibrary()
+    {
+        std::string library = JoinPath(jre, "lib\\ext\\ocf1.2.jar");
+        ASSERT_TRUE(WriteTextFile(library, "an older library"));
+        SetReadOnly(library, true);
+    }
+
+    void BlockRemoval()
+    {
+        ASSERT_TRUE(WriteTextFile(leftover, "previous OCF"));
+        SetReadOnly(leftover, true);
+    }
+
+    // The driver installers started, in order; waits a moment for a late one.
+    std::string StartedDrivers(int wait_ms)
+    {
+        for (int waited = 0; waited < wait_ms && !FileExists(started); waited += 50)
+            Sleep(50);
+        Sleep(200);
+        return FileExists(started) ? ReadTextFile(started) : "";
+    }
+
+    void ExpectAfterRunState(HWND dialog)
+    {
+        for (int id : CHECK_BOXES)
+            EXPECT_FALSE(IsControlEnabled(dialog, id)) << id;
+        EXPECT_FALSE(IsControlVisible(dialog, IDC_READER_LIST));
+        EXPECT_TRUE(IsControlVisible(dialog, IDC_STATUS_DRIVERS));
+        EXPECT_EQ(ReadControlText(dialog, IDOK), "&Szczegóły >>");
+        EXPECT_EQ(ReadControlText(dialog, IDCANCEL), "&Zamknij");
+        // Still folded: the report waits behind "&Szczegóły >>".
+        EXPECT_EQ(WindowRect(dialog).bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS)).top);
+    }
+
+    std::string Labels(HWND dialog)
+    {
+        std::string labels;
+        for (int id : STATUS_LABELS)
+            labels += "[" + ReadControlText(dialog, id) + "]";
+        return labels;
+    }
+
+    ScratchDir machine;
+    std::string jre, jdk, started, leftover;
+    SystemWinscard winscard{true};
+};
+
+TEST_F(InstallerRun, OneJreAndOneJdkWithoutAGemplusReaderInstallCleanly)
+{
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(RunInstallation(dialog));
+
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS), JAVA_OK_REPORT);
+    EXPECT_EQ(Labels(dialog), "[OK][][][OK]");
+    ExpectAfterRunState(dialog);
+    EXPECT_EQ(StartedDrivers(10000), "twin8_64.bat\r\n");
+
+    // The policy commands ran once, for the first Java home, inside "sun".
+    std::vector<std::string> calls = RecordedCalls(JoinPath(jre, "bin\\java.exe"));
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_NE(calls[0].find("\\sun\t"), std::string::npos) << calls[0];
+    EXPECT_NE(calls[0].find("CopyPolicyFile .java.policy"), std::string::npos) << calls[0];
+    EXPECT_NE(calls[1].find("CopyPolicyFile .opencard.properties"), std::string::npos) << calls[1];
+    EXPECT_TRUE(RecordedCalls(JoinPath(jdk, "bin\\java.exe")).empty());
+    for (const std::string &lib : {JoinPath(jre, "lib"), JoinPath(jdk, "jre\\lib")}) {
+        EXPECT_TRUE(FileExists(JoinPath(lib, "ext\\ocf1.2.jar"))) << lib;
+        EXPECT_TRUE(FileExists(JoinPath(lib, "opencard.properties"))) << lib;
+        EXPECT_EQ(ReadTextFile(JoinPath(lib, "security\\java.policy.ocf-bak")), "original policy");
+    }
+
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(WaitForText(dialog, IDOK, "&Szczegóły <<"));
+    SaveStateScreenshot("unfolded");
+    EXPECT_GT(WindowRect(dialog).bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS)).bottom);
+    CloseAfterRun(dialog);
+}
+
+TEST_F(InstallerRun, ReportFollowsTheScreenOrderNotTheRunOrder)
+{
+    BlockRemoval();
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    // Hidden and disabled, but the run reads them: tick them from outside.
+    SetCheck(dialog, IDC_IE, true);
+    SetCheck(dialog, IDC_NETSCAPE, true);
+    ASSERT_TRUE(RunInstallation(dialog));
+
+    const std::string report = ReadControlText(dialog, IDC_DETAILS);
+    ASSERT_EQ(report.compare(0, strlen(REMOVAL_FAILED_ENTRY), REMOVAL_FAILED_ENTRY), 0) << report;
+    const char *headers[] = {
+        "Detekcja/deinstalacja poprzedniego środowiska OCF: ",
+        "Instalacja sterownika czytnika kart: ",
+        "Instalacja komponentów dla MS Internet Explorera: ",
+        "Instalacja komponentów dla Netscape 4.x: ",
+        "Instalacja komponentów dla Java Plug-in: ",
+    };
+    size_t previous = 0;
+    for (const char *header : headers) {
+        size_t at = report.find(std::string("\r\n\r\n") + header);
+        if (at == std::string::npos && report.compare(0, strlen(header), header) == 0)
+            at = 0;
+        ASSERT_NE(at, std::string::npos) << header << " missing in:\n" << report;
+        EXPECT_GE(at, previous) << header;
+        previous = at;
+    }
+    EXPECT_EQ(report.compare(report.size() - 4, 4, "\r\n\r\n"), 0);
+    for (int id : STATUS_LABELS) {
+        std::string label = ReadControlText(dialog, id);
+        EXPECT_TRUE(label == "OK" || label == "BŁĄD" || label == "UWAGA") << id << ": " << label;
+    }
+    ExpectAfterRunState(dialog);
+    CloseAfterRun(dialog);
+}
+
+TEST_F(InstallerRun, AbortInTheJavaPluginStepStopsTheDriverStep)
+{
+    BlockJreLibrary();
+    PromptAnswerer conflicts(CONFLICT_PROMPT_CAPTION);
+    conflicts.Queue(IDABORT);
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(RunInstallation(dialog));
+
+    ExpectAllPromptsAnswered(conflicts);
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS), "");
+    EXPECT_EQ(Labels(dialog), "[][][][]");
+    ExpectAfterRunState(dialog);
+    EXPECT_EQ(StartedDrivers(1500), "");
+    // An aborted run is a run: closing asks for the restart.
+    CloseAfterRun(dialog);
+}
+
+TEST_F(InstallerRun, AbortAfterAFailedRemovalReportsOnlyTheRemoval)
+{
+    BlockRemoval();
+    BlockJreLibrary();
+    PromptAnswerer conflicts(CONFLICT_PROMPT_CAPTION);
+    conflicts.Queue(IDABORT);
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(RunInstallation(dialog));
+    ExpectAllPromptsAnswered(conflicts);
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS), REMOVAL_FAILED_ENTRY);
+    EXPECT_EQ(Labels(dialog), "[][][][]");
+    CloseAfterRun(dialog);
+}
+
+TEST_F(InstallerRun, AbortInInternetExplorerRunsNothingAfterIt)
+{
+    // A file of the IE tree that the platform refuses to replace.
+    const std::string lib = JoinPath(WindowsDirectory(), "java\\lib");
+    const std::string readme = JoinPath(lib, "README.txt");
+    ASSERT_TRUE(MakeDirectories(lib));
+    SetReadOnly(readme, false);
+    ASSERT_TRUE(WriteTextFile(readme, "an older readme"));
+    SetReadOnly(readme, true);
+    PromptAnswerer conflicts(CONFLICT_PROMPT_CAPTION);
+    conflicts.Queue(IDABORT);
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    SetCheck(dialog, IDC_IE, true);
+    SetCheck(dialog, IDC_NETSCAPE, true);
+    ASSERT_TRUE(RunInstallation(dialog));
+    SetReadOnly(readme, false);
+    DeleteFileA(readme.c_str());
+
+    ExpectAllPromptsAnswered(conflicts);
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS), "");
+    EXPECT_EQ(Labels(dialog), "[][][][]");
+    EXPECT_TRUE(RecordedCalls(JoinPath(jre, "bin\\java.exe")).empty());
+    EXPECT_FALSE(FileExists(JoinPath(jre, "lib\\ext\\ocf1.2.jar")));
+    EXPECT_EQ(StartedDrivers(1500), "");
+    ExpectAfterRunState(dialog);
+    CloseAfterRun(dialog);
+}
+
+TEST_F(InstallerRun, AWinscardPlantedBesideTheInstallerIsNeverLoaded)
+{
+    ASSERT_TRUE(CopyFileA(DoublePath("winscard.dll").c_str(), (package / "winscard.dll").c_str(),
+                          FALSE));
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    SetCheck(dialog, IDC_JAVA_PLUGIN, false);
+    ASSERT_TRUE(RunInstallation(dialog));
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS), "Instalacja sterownika czytnika kart: OK\r\n\r\n");
+    EXPECT_EQ(Lower(SystemWinscard::LoadedFrom()), Lower(SystemWinscard::SystemPath()));
+    CloseAfterRun(dialog);
+}
+
+TEST_F(InstallerRun, NoSelectionGivesTheOutOfListEntryWithoutStartingADriver)
+{
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    SetCheck(dialog, IDC_JAVA_PLUGIN, false);
+    Select(dialog, -1);
+    ASSERT_TRUE(RunInstallation(dialog));
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS),
+              "Instalacja sterownika czytnika kart: BŁĄD - Wybór czytnika kart spoza dostępnej "
+              "listy\r\n\r\n");
+    EXPECT_EQ(Labels(dialog), "[BŁĄD][][][]");
+    EXPECT_EQ(StartedDrivers(1500), "");
+    CloseAfterRun(dialog);
+}
+
+TEST_F(InstallerRun, SecondListItemStartsTheWindows7DriverInstaller)
+{
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    SetCheck(dialog, IDC_JAVA_PLUGIN, false);
+    Select(dialog, 1);
+    ASSERT_TRUE(RunInstallation(dialog));
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS), "Instalacja sterownika czytnika kart: OK\r\n\r\n");
+    EXPECT_EQ(Labels(dialog), "[OK][][][]");
+    EXPECT_EQ(StartedDrivers(10000), "twin64.bat\r\n");
+    CloseAfterRun(dialog);
+}
+
+TEST_F(InstallerRun, EveryStepFailingStillEndsInTheAfterRunState)
+{
+    BlockRemoval();
+    RemoveTree(package / "sun");
+    RemoveTree(package / "Drivers");
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(RunInstallation(dialog));
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS),
+              std::string(REMOVAL_FAILED_ENTRY) +
+                  "Instalacja sterownika czytnika kart: BŁĄD - Instalator jest niekompletny\r\n\r\n"
+                  "Instalacja komponentów dla Java Plug-in: BŁĄD - Instalator jest "
+                  "niekompletny\r\n\r\n");
+    EXPECT_EQ(Labels(dialog), "[BŁĄD][][][BŁĄD]");
+    ExpectAfterRunState(dialog);
+    CloseAfterRun(dialog);
+}
+
+TEST_F(InstallerRun, CommandsWhileAConflictPromptIsOpenChangeNothing)
+{
+    BlockJreLibrary();
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    PressButton(dialog, IDOK);
+    HWND prompt = WaitForProcessWindow(process->id(), "#32770", CONFLICT_PROMPT_CAPTION,
+                                       WINDOW_TIMEOUT_MS);
+    ASSERT_NE(prompt, nullptr);
+
+    // The prompt has no owner, so the dialog takes all of these meanwhile.
+    EXPECT_TRUE(IsWindowEnabled(dialog));
+    PressButton(dialog, IDOK);
+    PressButton(dialog, IDCANCEL);
+    PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Sleep(1000);
+    SaveStateScreenshot("prompt-open");
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_EQ(ReadControlText(dialog, IDOK), "In&staluj");
+    EXPECT_EQ(ReadControlText(dialog, IDCANCEL), "&Zaniechaj");
+    EXPECT_EQ(process->WaitForExit(0), (DWORD)STILL_ACTIVE);
+    EXPECT_EQ(restart_notices.Count(), 0);
+    EXPECT_TRUE(IsWindowVisible(prompt));
+
+    PressButton(prompt, IDRETRY);
+    ASSERT_TRUE(WaitForText(dialog, IDCANCEL, "&Zamknij", 120000));
+    SaveStateScreenshot("after-run");
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS), JAVA_OK_REPORT);
+    EXPECT_EQ(Labels(dialog), "[OK][][][OK]");
+    EXPECT_EQ(RecordedCalls(JoinPath(jre, "bin\\java.exe")).size(), 2u) << "a second run";
+    EXPECT_EQ(StartedDrivers(10000), "twin8_64.bat\r\n");
+    EXPECT_EQ(ReadControlText(dialog, IDOK), "&Szczegóły >>");
+    CloseAfterRun(dialog);
+}
+
+} // namespace

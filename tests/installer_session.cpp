@@ -1,0 +1,99 @@
+#include "installer_session.h"
+
+const char CONFIRMATION_CAPTION[] = "Instalator czytnika kart mikropr. dla przeglądarek internetowych";
+const char CONFIRMATION_TEXT[] =
+    "Za chwilę rozpocznie się instalacja i konfiguracja środowiska obsługi czytnika kart "
+    "mikroprocesorowych, dla współpracy z przeglądarkami internetowymi: MS Internet Explorer i "
+    "tych pracujących\nna bazie silnika Java Plug-in (m.in. przeglądarki: Mozilla, Netscape 7.x, "
+    "Opera)\n\nInstalator spróbuje samodzielnie wykryć przeglądarki zainstalowane na tym "
+    "komputerze i dokonać dla nich konfiguracji odpowiedniego środowiska. Dlatego też należy "
+    "mieć już zainstalowane przeglądarki internetowe, które mają współpracować z czytnikiem "
+    "kart, lub gdy ich nie ma, opuścić ten instalator, zainstalować wymagane przeglądarki i "
+    "uruchomić go ponownie.\n\nCzy chcesz kontynuować instalacje ?";
+const char DIALOG_TITLE[] = "Instalator czytnika kart mikroproc. [v2.8]";
+const char RESTART_CAPTION[] = "Info";
+const char RESTART_TEXT[] =
+    "Dla poprawnego zakończenia instalacji konieczne jest zrestartowanie komputera.";
+
+void CopyDirectory(const std::string &source, const std::string &target)
+{
+    MakeDirectories(target);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((source + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CopyDirectory(JoinPath(source, name), JoinPath(target, name));
+        else
+            CopyFileA(JoinPath(source, name).c_str(), JoinPath(target, name).c_str(), FALSE);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+RECT WindowRect(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+void Installer::SetUp()
+{
+    const std::string built = WindowsPath(PACKAGE_DIR);
+    ASSERT_TRUE(CopyFileA(WindowsPath(INSTALATOR_EXE).c_str(),
+                          (package / "instalator.exe").c_str(), FALSE));
+    for (const char *subdirectory : {"sun", "Drivers", "msie", "ns"}) {
+        if (DirectoryExists(JoinPath(built, subdirectory)))
+            CopyDirectory(JoinPath(built, subdirectory), package / subdirectory);
+    }
+}
+
+void Installer::Start()
+{
+    process.reset(new ChildProcess(package / "instalator.exe", package.path()));
+    ASSERT_TRUE(process->started());
+}
+
+HWND Installer::Confirmation()
+{
+    return WaitForProcessWindow(process->id(), "#32770", CONFIRMATION_CAPTION, WINDOW_TIMEOUT_MS);
+}
+
+HWND Installer::OpenDialog()
+{
+    Start();
+    if (!process->started())
+        return nullptr;
+    HWND box = Confirmation();
+    if (box == nullptr)
+        return nullptr;
+    PressButton(box, IDYES);
+    HWND dialog = WaitForProcessWindow(process->id(), "#32770", DIALOG_TITLE, WINDOW_TIMEOUT_MS);
+    SaveStateScreenshot("dialog");
+    return dialog;
+}
+
+bool Installer::RunInstallation(HWND dialog)
+{
+    PressButton(dialog, IDOK);
+    bool ended = WaitForText(dialog, IDCANCEL, "&Zamknij", 120000);
+    SaveStateScreenshot(ended ? "after-run" : "run-did-not-end");
+    return ended;
+}
+
+DWORD Installer::ExitCode()
+{
+    return process->WaitForExit(WINDOW_TIMEOUT_MS);
+}
+
+void Installer::CloseAfterRun(HWND dialog)
+{
+    restart_notices.Queue(IDOK);
+    PressButton(dialog, IDCANCEL);
+    EXPECT_EQ(ExitCode(), 0u);
+    ExpectAllPromptsAnswered(restart_notices);
+}

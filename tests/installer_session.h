@@ -1,0 +1,45 @@
+// instalator.exe started as its own process in a fresh copy of the
+// installation package, with what the end-to-end tests need to drive it.
+#ifndef TESTS_INSTALLER_SESSION_H
+#define TESTS_INSTALLER_SESSION_H
+
+#include "test_files.h"
+#include "windows_ui.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+extern const char CONFIRMATION_CAPTION[];
+extern const char CONFIRMATION_TEXT[];
+extern const char DIALOG_TITLE[];
+extern const char RESTART_CAPTION[];
+extern const char RESTART_TEXT[];
+constexpr int WINDOW_TIMEOUT_MS = 20000;
+
+void CopyDirectory(const std::string &source, const std::string &target);
+RECT WindowRect(HWND window);
+
+class Installer : public ::testing::Test {
+protected:
+    // Copies the built package: instalator.exe beside its subdirectories.
+    void SetUp() override;
+
+    void Start();
+    // The confirmation prompt of the started program, or null.
+    HWND Confirmation();
+    // Starts the program, answers Yes and returns the main dialog, or null.
+    HWND OpenDialog();
+    // Presses "In&staluj" and waits for the after-run captions.
+    bool RunInstallation(HWND dialog);
+    DWORD ExitCode();
+    // Ends the dialog through "&Zamknij" and its restart notice.
+    void CloseAfterRun(HWND dialog);
+
+    ScratchDir package;
+    std::unique_ptr<ChildProcess> process;
+    PromptAnswerer restart_notices{RESTART_CAPTION};
+};
+
+#endif

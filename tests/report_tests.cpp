@@ -1,0 +1,172 @@
+// The report and status labels of a run, composed from the five step results
+// and messages; built for Windows and natively with sanitizers.
+#include "components.h"
+#include "shell.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char REMOVAL[] = "Detekcja/deinstalacja poprzedniego środowiska OCF: BŁĄD - ";
+const char DRIVER[] = "Instalacja sterownika czytnika kart: ";
+const char IE[] = "Instalacja komponentów dla MS Internet Explorera: ";
+const char NETSCAPE[] = "Instalacja komponentów dla Netscape 4.x: ";
+const char JAVA[] = "Instalacja komponentów dla Java Plug-in: ";
+const char END[] = "\r\n\r\n";
+const int NOT_RUN = STEP_NOT_RUN;
+
+struct Composed {
+    std::string report;
+    std::string status[STEP_COUNT];  // "-" for a label left empty
+};
+
+StepOutcomes Outcomes(int removal, int ie, int netscape, int java, int driver)
+{
+    StepOutcomes steps;
+    memset(&steps, 0, sizeof steps);
+    const int results[STEP_COUNT] = {removal, ie, netscape, java, driver};
+    const char *messages[STEP_COUNT] = {"m-removal", "m-ie", "m-netscape", "m-java", "m-driver"};
+    for (int step = 0; step < STEP_COUNT; ++step) {
+        steps.result[step] = results[step];
+        strcpy(steps.message[step], messages[step]);
+    }
+    return steps;
+}
+
+Composed Compose(const StepOutcomes &steps)
+{
+    std::vector<char> report(REPORT_SIZE, 'X');
+    const char *status[STEP_COUNT];
+    ComposeReport(&steps, report.data(), report.size(), status);
+    Composed out;
+    out.report = report.data();
+    for (int step = 0; step < STEP_COUNT; ++step)
+        out.status[step] = status[step] != nullptr ? status[step] : "-";
+    return out;
+}
+
+struct ReportCase {
+    const char *what;
+    int removal, ie, netscape, java, driver;
+    std::string report;
+    const char *status_ie, *status_netscape, *status_java, *status_driver;
+};
+
+TEST(ComposeReport, EntriesInScreenOrderWithTheirStatusLabels)
+{
+    const std::string removal_entry = std::string(REMOVAL) + "m-removal" + END;
+    const ReportCase cases[] = {
+        {"nothing ticked, removal fine", 1, NOT_RUN, NOT_RUN, NOT_RUN, NOT_RUN, "", "-", "-", "-",
+         "-"},
+        {"nothing ticked, removal failed", 0, NOT_RUN, NOT_RUN, NOT_RUN, NOT_RUN, removal_entry,
+         "-", "-", "-", "-"},
+        {"the dialog's ticks, all fine", 1, NOT_RUN, NOT_RUN, RESULT_OK, RESULT_OK,
+         std::string(DRIVER) + "OK" + END + JAVA + "OK" + END, "-", "-", "OK", "OK"},
+        {"example: warning from Java, driver fine", 1, NOT_RUN, NOT_RUN, RESULT_WARNING,
+         RESULT_OK, std::string(DRIVER) + "OK" + END + JAVA + "UWAGA - m-java" + END, "-", "-",
+         "UWAGA", "OK"},
+        {"failed removal first, then every component in screen order", 0, RESULT_OK,
+         RESULT_ERROR, RESULT_WARNING, RESULT_ERROR,
+         removal_entry + DRIVER + "BŁĄD - m-driver" + END + IE + "OK" + END + NETSCAPE +
+             "BŁĄD - m-netscape" + END + JAVA + "UWAGA - m-java" + END,
+         "OK", "BŁĄD", "UWAGA", "BŁĄD"},
+        {"an unknown result counts as a warning", 1, 7, NOT_RUN, NOT_RUN, -5,
+         std::string(DRIVER) + "UWAGA - m-driver" + END + IE + "UWAGA - m-ie" + END, "UWAGA",
+         "-", "-", "UWAGA"},
+        {"Java Plug-in aborted: no entry, driver never ran", 0, NOT_RUN, NOT_RUN, RESULT_ABORTED,
+         NOT_RUN, removal_entry, "-", "-", "-", "-"},
+        {"IE aborted: nothing after it", 1, RESULT_ABORTED, NOT_RUN, NOT_RUN, NOT_RUN, "", "-",
+         "-", "-", "-"},
+        {"Netscape aborted after IE placed its files", 1, RESULT_WARNING, RESULT_ABORTED, NOT_RUN,
+         NOT_RUN, std::string(IE) + "UWAGA - m-ie" + END, "UWAGA", "-", "-", "-"},
+        {"driver alone, the run's out-of-list error", 1, NOT_RUN, NOT_RUN, NOT_RUN, RESULT_ERROR,
+         std::string(DRIVER) + "BŁĄD - m-driver" + END, "-", "-", "-", "BŁĄD"},
+    };
+    for (const ReportCase &c : cases) {
+        Composed out = Compose(Outcomes(c.removal, c.ie, c.netscape, c.java, c.driver));
+        EXPECT_EQ(out.report, c.report) << c.what;
+        EXPECT_EQ(out.status[STEP_REMOVAL], "-") << c.what;
+        EXPECT_EQ(out.status[STEP_IE], c.status_ie) << c.what;
+        EXPECT_EQ(out.status[STEP_NETSCAPE], c.status_netscape) << c.what;
+        EXPECT_EQ(out.status[STEP_JAVA_PLUGIN], c.status_java) << c.what;
+        EXPECT_EQ(out.status[STEP_DRIVER], c.status_driver) << c.what;
+    }
+}
+
+TEST(ComposeReport, SuccessIgnoresAnyMessageTheStepWrote)
+{
+    StepOutcomes steps = Outcomes(1, RESULT_OK, RESULT_OK, RESULT_OK, RESULT_OK);
+    Composed out = Compose(steps);
+    EXPECT_EQ(out.report, std::string(DRIVER) + "OK" + END + IE + "OK" + END + NETSCAPE + "OK" +
+                              END + JAVA + "OK" + END);
+    EXPECT_EQ(out.report.find("m-"), std::string::npos);
+}
+
+TEST(ComposeReport, LongestReportFitsItsBufferWhole)
+{
+    StepOutcomes steps = Outcomes(0, RESULT_WARNING, RESULT_WARNING, RESULT_WARNING,
+                                  RESULT_WARNING);
+    const std::string longest[STEP_COUNT] = {
+        std::string(591, 'r'), std::string(591, 'i'), std::string(591, 'n'),
+        std::string(591, 'j'), std::string(591, 'd')};
+    for (int step = 0; step < STEP_COUNT; ++step)
+        strcpy(steps.message[step], longest[step].c_str());
+    Composed out = Compose(steps);
+    const std::string expected = std::string(REMOVAL) + longest[STEP_REMOVAL] + END + DRIVER +
+                                 "UWAGA - " + longest[STEP_DRIVER] + END + IE + "UWAGA - " +
+                                 longest[STEP_IE] + END + NETSCAPE + "UWAGA - " +
+                                 longest[STEP_NETSCAPE] + END + JAVA + "UWAGA - " +
+                                 longest[STEP_JAVA_PLUGIN] + END;
+    EXPECT_EQ(out.report, expected);
+    EXPECT_LT(expected.size(), (size_t)REPORT_SIZE);
+}
+
+TEST(ComposeReport, UnterminatedMessagesAreCutAtTheirBuffer)
+{
+    StepOutcomes steps = Outcomes(0, NOT_RUN, NOT_RUN, RESULT_ERROR, RESULT_ERROR);
+    for (int step = 0; step < STEP_COUNT; ++step)
+        memset(steps.message[step], 'z', STEP_MESSAGE_SIZE);
+    Composed out = Compose(steps);
+    const std::string cut(STEP_MESSAGE_SIZE - 1, 'z');
+    EXPECT_EQ(out.report, std::string(REMOVAL) + cut + END + DRIVER + "BŁĄD - " + cut + END +
+                              JAVA + "BŁĄD - " + cut + END);
+}
+
+TEST(ComposeReport, SmallBuffersAreFilledAndTerminatedNeverPassed)
+{
+    StepOutcomes steps = Outcomes(0, RESULT_ERROR, RESULT_ERROR, RESULT_ERROR, RESULT_ERROR);
+    const std::string whole = Compose(steps).report;
+    for (size_t size : {1u, 2u, 10u, 58u, 59u, 200u, 1000u}) {
+        // Exactly `size` bytes, so AddressSanitizer sees any write past them.
+        std::vector<char> report(size, 'X');
+        const char *status[STEP_COUNT];
+        ComposeReport(&steps, report.data(), report.size(), status);
+        ASSERT_EQ(memchr(report.data(), '\0', size) != nullptr, true) << size;
+        EXPECT_EQ(std::string(report.data()), whole.substr(0, size - 1)) << size;
+        EXPECT_STREQ(status[STEP_DRIVER], "BŁĄD") << size;
+    }
+}
+
+TEST(ReaderList, ItemIndexGivesTheRowsReaderType)
+{
+    EXPECT_STREQ(READER_LIST[0].text, "GemPC(Twin,Tokens)-Win8-64bit");
+    EXPECT_STREQ(READER_LIST[1].text, "GemPC(Twin,Tokens)-Win7/XP/Vista/2000-64bit");
+    struct {
+        long long index;
+        int in_list;
+        int reader_type;
+    } const cases[] = {
+        {0, 1, 5}, {1, 1, 2}, {-1, 0, 0}, {2, 0, 0}, {-2, 0, 0}, {0x100000000LL, 0, 0},
+    };
+    for (const auto &c : cases) {
+        int reader_type = 0;
+        EXPECT_EQ(ReaderTypeOfItem(c.index, &reader_type), c.in_list) << c.index;
+        EXPECT_EQ(reader_type, c.reader_type) << c.index;
+    }
+}
+
+} // namespace
