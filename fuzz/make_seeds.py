@@ -5,7 +5,8 @@ The seeds are committed; run this again only to change them. Input layouts:
 path_join: path NUL element. conflict_prompt: for the source, then the target,
 a 32-bit size and six 16-bit date fields; a 16-bit buffer size choice (bit 15
 set: (choice & 0x3FF) + 1 bytes, otherwise 512); source name NUL target name.
-registry_value: 32-bit type, 32-bit stored size, 16-bit capacity, 16-bit
+registry_value: 32-bit type, 32-bit stored size, 16-bit capacity (its low 12
+bits count), 16-bit
 length for the parent search, then the value's bytes. report: five result
 bytes (below 250: byte % 6 - 1; otherwise a 32-bit result follows), a 16-bit
 report size choice (bit 15 set: (choice & 0xFFF) + 1 bytes, otherwise 3552),
