@@ -137,7 +137,8 @@ TEST_F(GuardedCopy, UnreadableSideFailsWithoutPrompt)
     ExpectAllPromptsAnswered(prompts);
 }
 
-TEST_F(GuardedCopy, PromptNamesBothFilesWithSizesAndUtcDates)
+// The tests run in a zone away from UTC (wine-run.sh), so local time would show.
+TEST_F(GuardedCopy, PromptNamesBothFilesWithSizesAndUtcDatesAndAsksWithRetryAsDefault)
 {
     ASSERT_TRUE(WriteTextFile(target, "0123456789abcdef"));
     SetWriteTime(source, 2023, 1, 2, 3, 4, 5);
@@ -154,6 +155,10 @@ TEST_F(GuardedCopy, PromptNamesBothFilesWithSizesAndUtcDates)
               "Data modyfikacji: 2023-01-02, 03:04:05\n\n"
               "DOCELOWY\nNazwa: " + target + "\nRozmiar: 16\n"
               "Data modyfikacji: 2004-11-12, 13:14:15\n\n");
+    ASSERT_EQ(prompts.Looks().size(), 1u);
+    const MessageBoxLook look = prompts.Looks()[0];
+    EXPECT_EQ(look.icon, LoadIconA(nullptr, IDI_QUESTION)) << "no question mark";
+    EXPECT_EQ(look.default_button, IDRETRY);
     ExpectAllPromptsAnswered(prompts);
 }
 

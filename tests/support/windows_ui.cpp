@@ -1,5 +1,7 @@
 #include "windows_ui.h"
 
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -78,6 +80,22 @@ std::string ReadControlText(HWND dialog, int control_id)
     return std::string(text, length > 0 ? (size_t)length : 0);
 }
 
+MessageBoxLook LookOf(HWND box)
+{
+    MessageBoxLook look = {nullptr, 0};
+    HWND icon = GetDlgItem(box, MESSAGE_BOX_ICON_ID);
+    if (icon == nullptr)
+        icon = GetDlgItem(box, WINE_MESSAGE_BOX_ICON_ID);
+    if (icon != nullptr && IsWindowVisible(icon))
+        look.icon = reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0));
+    for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
+        HWND button = GetDlgItem(box, id);
+        if (button != nullptr && (GetWindowLongA(button, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON)
+            look.default_button = id;
+    }
+    return look;
+}
+
 void PressButton(HWND dialog, int button_id)
 {
     HWND button = GetDlgItem(dialog, button_id);
@@ -106,6 +124,12 @@ void PromptAnswerer::Queue(int button_id, int times)
 {
     for (int i = 0; i < times; ++i)
         Queue(button_id);
+}
+
+std::vector<MessageBoxLook> PromptAnswerer::Looks()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return looks_;
 }
 
 std::vector<std::string> PromptAnswerer::Texts()
@@ -139,10 +163,12 @@ void PromptAnswerer::Watch()
         if (box == nullptr)
             continue;
         std::string text = ReadControlText(box, MESSAGE_BOX_TEXT_ID);
+        MessageBoxLook look = LookOf(box);
         int button = IDABORT;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             texts_.push_back(text);
+            looks_.push_back(look);
             if (answers_.empty()) {
                 ++unexpected_;
             } else {
@@ -329,6 +355,21 @@ DWORD ChildProcess::WaitForExit(int timeout_ms)
     DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(process_, &code);
     return code;
+}
+
+bool HasRunningChild(DWORD parent_id)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return true;
+    bool found = false;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more && !found;
+         more = Process32Next(snapshot, &entry))
+        found = entry.th32ParentProcessID == parent_id;
+    CloseHandle(snapshot);
+    return found;
 }
 
 namespace {

@@ -15,6 +15,18 @@
 
 // Message box button ids (Wine labels Abort "&Zaniechaj", so never match by text).
 constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF;
+// The static control that holds a message box's icon: 20 in Windows, stc1
+// (1088) in Wine 8.
+constexpr int MESSAGE_BOX_ICON_ID = 20;
+constexpr int WINE_MESSAGE_BOX_ICON_ID = 1088;
+
+// What a message box shows besides its text. The default button is read from
+// the button styles: Wine's boxes answer DM_GETDEFID with IDOK whatever the style.
+struct MessageBoxLook {
+    HICON icon;          // of the visible icon control; null when there is none
+    int default_button;  // the button with BS_DEFPUSHBUTTON, 0 when none
+};
+MessageBoxLook LookOf(HWND box);
 
 // Waits up to timeout_ms for a visible top-level window; null when none came.
 // A null class or caption matches any.
@@ -40,8 +52,9 @@ public:
 
     void Queue(int button_id);
     void Queue(int button_id, int times);
-    // Texts of every box seen so far, answered or not.
+    // Texts and looks of every box seen so far, answered or not.
     std::vector<std::string> Texts();
+    std::vector<MessageBoxLook> Looks();
     int Count();
     int UnexpectedCount();
     int UnusedAnswers();
@@ -53,6 +66,7 @@ private:
     std::mutex mutex_;
     std::deque<int> answers_;
     std::vector<std::string> texts_;
+    std::vector<MessageBoxLook> looks_;
     int unexpected_ = 0;
     std::atomic<bool> stop_{false};
     std::thread thread_;
@@ -100,6 +114,11 @@ private:
     HANDLE process_ = nullptr;
     DWORD id_ = 0;
 };
+
+// Whether a process started by the given one is still running. A program
+// that starts another does so before it returns: once none runs, whatever was
+// started has ended and left its traces.
+bool HasRunningChild(DWORD parent_id);
 
 // Waits up to timeout_ms for a visible top-level window of the given process.
 HWND WaitForProcessWindow(DWORD process_id, const char *class_name, const char *caption,
