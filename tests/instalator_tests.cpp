@@ -44,8 +44,14 @@ TEST_F(Installer, NoAtTheConfirmationEndsTheProgramWithoutTheDialog)
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
 
     PressButton(box, IDNO);
+    // Looked for while the process lives: after its exit no window is left.
+    HWND dialog = nullptr;
+    const DWORD start = GetTickCount();
+    while (dialog == nullptr && process->WaitForExit(10) == STILL_ACTIVE &&
+           GetTickCount() - start < (DWORD)WINDOW_TIMEOUT_MS)
+        dialog = WaitForProcessWindow(process->id(), "#32770", DIALOG_TITLE, 0);
+    EXPECT_EQ(dialog, nullptr) << "the dialog opened after No";
     EXPECT_EQ(ExitCode(), 0u);
-    EXPECT_EQ(WaitForProcessWindow(process->id(), nullptr, DIALOG_TITLE, 0), nullptr);
     ExpectAllPromptsAnswered(restart_notices);
 }
 
@@ -141,6 +147,9 @@ TEST_F(Installer, DetailsToggleKeepsAMovedWindowsLeftAndTopAndNeverRunsAgain)
     const std::string report = ReadControlText(dialog, IDC_DETAILS);
     EXPECT_EQ(ReadControlText(dialog, IDOK), "&Szczegóły >>");
     EXPECT_EQ(collapsed.bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS)).top);
+    // The removal is part of every run: a second one would delete this.
+    const std::string leftover = JoinPath(SystemDirectory(), "ocf1.2.jar");
+    ASSERT_TRUE(WriteTextFile(leftover, "previous OCF"));
 
     // Moved by the user, then unfolded: same left, top and width, full height.
     MoveWindow(dialog, 40, 30, collapsed.right - collapsed.left, collapsed.bottom - collapsed.top,
@@ -172,6 +181,7 @@ TEST_F(Installer, DetailsToggleKeepsAMovedWindowsLeftAndTopAndNeverRunsAgain)
     EXPECT_EQ(WindowRect(dialog).bottom - WindowRect(dialog).top,
               expanded.bottom - expanded.top);
     EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS), report) << "a second run took place";
+    EXPECT_TRUE(FileExists(leftover)) << "a second run took place";
 
     restart_notices.Queue(IDOK);
     PressButton(dialog, IDCANCEL);

@@ -52,6 +52,19 @@ void Installer::SetUp()
     }
 }
 
+void Installer::TearDown()
+{
+    process.reset();
+    for (const char *name : {"ocf1.2.jar", "ocfpcsc1.dll", "ocfpcsc164.dll", "ocfpcsc1_64.dll"}) {
+        const std::string path = JoinPath(SystemDirectory(), name);
+        SetReadOnly(path, false);
+        DeleteFileA(path.c_str());
+    }
+    RemoveTree(JoinPath(WindowsDirectory(), "java"));
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Netscape");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft");
+}
+
 void Installer::Start()
 {
     process.reset(new ChildProcess(package / "instalator.exe", package.path()));

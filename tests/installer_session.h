@@ -25,6 +25,9 @@ class Installer : public ::testing::Test {
 protected:
     // Copies the built package: instalator.exe beside its subdirectories.
     void SetUp() override;
+    // Removes what a run places outside the package: each test leaves the
+    // machine as it found it.
+    void TearDown() override;
 
     void Start();
     // The confirmation prompt of the started program, or null.

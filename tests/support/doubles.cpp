@@ -84,6 +84,7 @@ std::string SystemWinscard::SystemPath()
 void SystemWinscard::Reset()
 {
     RegDeleteKeyA(HKEY_CURRENT_USER, WINSCARD_DOUBLE_KEY);
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\InstalatorTests");
 }
 
 static HKEY OpenDoubleKey()
