@@ -313,7 +313,8 @@ TEST_F(JavaPlugin, HomeWithTrailingBackslashOrExtraTerminatorsGetsExactPaths)
               (std::vector<std::string>{
                   sun + "\t\"" + slashed + "\\bin\\java.exe\" CopyPolicyFile .java.policy",
                   sun + "\t\"" + slashed + "\\bin\\java.exe\" CopyPolicyFile .opencard.properties"}));
-    // The slashed home's policy copy opened the gate; the padded one's commands ran.
+    // The slashed home's second command and policy copy closed the gate: the
+    // padded home's commands never ran.
     EXPECT_TRUE(Calls(padded).empty());
     EXPECT_EQ(ReadTextFile(slashed + "\\lib\\ext\\ocfpcsc1.dll"), "package ocfpcsc1.dll");
 }

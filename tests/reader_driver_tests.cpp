@@ -3,6 +3,7 @@
 #include "components.h"
 #include "doubles.h"
 #include "test_files.h"
+#include "windows_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -101,7 +102,8 @@ TEST_F(ReaderDriver, GemplusReaderInAnyCaseStartsNothing)
         EXPECT_STREQ(message, GEMPLUS_MESSAGE);
     }
     EXPECT_EQ(SystemWinscard::LoadedFrom(), SystemWinscard::SystemPath());
-    Sleep(200);
+    // An installer is started within the call: none running now, none left a mark.
+    EXPECT_FALSE(HasRunningChild(GetCurrentProcessId()));
     EXPECT_FALSE(FileExists(JoinPath(drivers, "twin8_64.bat.ran")));
 }
 
@@ -275,20 +277,18 @@ namespace {
 TEST(PackageDrivers, StandInsEndByThemselves)
 {
     std::string drivers = JoinPath(TestProgramDirectory(), "..\\package\\Drivers");
+    CurrentDirectory inside(drivers);
     std::vector<PROCESS_INFORMATION> started;
     for (const Installer &installer : INSTALLERS) {
-        std::string name = installer.file_name;
-        // A bare name would be looked up beside the test, not in "Drivers".
-        std::string command = name == "410.exe" ? JoinPath(drivers, name) : "cmd.exe /c " + name;
-        ASSERT_TRUE(FileExists(JoinPath(drivers, name))) << name;
+        ASSERT_TRUE(FileExists(JoinPath(drivers, installer.file_name))) << installer.file_name;
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
-        // Started as the installer starts them: a console of their own.
-        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE,
-                                   CREATE_NEW_CONSOLE, nullptr, drivers.c_str(), &startup,
-                                   &process))
-            << name;
+        // As the installer starts them: the bare name, no command line, in
+        // "Drivers". The installer has no console, so each gets its own.
+        ASSERT_TRUE(CreateProcessA(installer.file_name, nullptr, nullptr, nullptr, FALSE,
+                                   CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &process))
+            << installer.file_name;
         CloseHandle(process.hThread);
         started.push_back(process);
     }
