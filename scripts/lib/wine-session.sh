@@ -35,9 +35,11 @@ start_xvfb() {
     done
 }
 
-# wine_session_start PREFIX_DIR [reuse]
-# With "reuse" an existing prefix is kept as it is. With WINE_SESSION_DISPLAY
-# set, that X display is used instead of a private Xvfb.
+# wine_session_start PREFIX_DIR [reuse|template]
+# With "reuse" an existing prefix is kept as it is. With "template" the prefix
+# is a fresh copy of PREFIX_DIR-template, made by wineboot the first time
+# (a copy takes a second or two, wineboot ten or more). With
+# WINE_SESSION_DISPLAY set, that X display is used instead of a private Xvfb.
 wine_session_start() {
     WINE_SESSION_PREFIX="$1"
     if [ -n "${WINE_SESSION_DISPLAY:-}" ]; then
@@ -45,8 +47,13 @@ wine_session_start() {
     else
         start_xvfb
     fi
+    local template="$WINE_SESSION_PREFIX-template"
     if [ "${2:-}" = reuse ] && [ -f "$WINE_SESSION_PREFIX/system.reg" ]; then
         log "reusing the Wine prefix $WINE_SESSION_PREFIX"
+    elif [ "${2:-}" = template ] && [ -f "$template/system.reg" ]; then
+        log "copying the Wine prefix $template"
+        rm -rf "$WINE_SESSION_PREFIX"
+        cp -a "$template" "$WINE_SESSION_PREFIX"
     else
         rm -rf "$WINE_SESSION_PREFIX"
         mkdir -p "$WINE_SESSION_PREFIX"
@@ -55,6 +62,10 @@ wine_session_start() {
         # Mono and Gecko are not needed, and their installers would open windows.
         WINEDLLOVERRIDES="mscoree,mshtml=" as_wine_user wineboot -i >/dev/null 2>&1
         as_wine_user wineserver -w
+        if [ "${2:-}" = template ]; then
+            rm -rf "$template"
+            cp -a "$WINE_SESSION_PREFIX" "$template"
+        fi
     fi
     # A persistent server keeps each test's start fast.
     as_wine_user wineserver -p
