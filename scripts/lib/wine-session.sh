@@ -73,6 +73,11 @@ wine_session_start() {
     as_wine_user "$WINE_LOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
         </dev/null >/dev/null 2>&1
     as_wine_user "$WINE_LOADER" cmd /c exit </dev/null >/dev/null 2>&1
+    # Wine closes its desktop (explorer.exe) some seconds after the last
+    # program has left it; the next GUI test then starts it again, and it
+    # holds that test's output open for a second after the test has ended.
+    # A program that lives as long as the session keeps the desktop open.
+    as_wine_user "$WINE_LOADER" cmd /c ping -n 86400 127.0.0.1 </dev/null >/dev/null 2>&1 &
 }
 
 wine_session_stop() {

@@ -366,8 +366,12 @@ bool HasRunningChild(DWORD parent_id)
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot, &entry); more && !found;
-         more = Process32Next(snapshot, &entry))
-        found = entry.th32ParentProcessID == parent_id;
+         more = Process32Next(snapshot, &entry)) {
+        // Wine's desktop, started by the first GUI program when none is open,
+        // outlives it: not a program that the parent chose to start.
+        found = entry.th32ParentProcessID == parent_id &&
+                lstrcmpiA(entry.szExeFile, "explorer.exe") != 0;
+    }
     CloseHandle(snapshot);
     return found;
 }
