@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <direct.h>
 
+static const char TREE_SOURCE[] = "ocf\\*";
+
 enum IeOutcome {
     IE_SUCCESS,
     IE_USER_ABORT,
@@ -20,12 +22,17 @@ static int PlaceIeFiles(char *failed_path, int *copy_result)
     char path[PATH_BUFFER_SIZE];
     if (!ReadWindowsDirectory(path, PATH_BUFFER_SIZE))
         return IE_DIRECTORY_ERROR;
-    AppendPathComponent(path, "java\\lib");
+    // A target cut by the path bound fails the whole tree, named by its source.
+    if (!AppendWholePathComponent(path, "java\\lib")) {
+        *copy_result = COPY_FAILED;
+        CopyTextBounded(failed_path, PATH_BUFFER_SIZE, TREE_SOURCE);
+        return IE_COPY_ERROR;
+    }
     // Only java\lib itself: without a Java VM there is no "java" directory,
     // and the tree copy then reports the failure.
     CreateDirectoryA(path, NULL);
 
-    int result = CopyTree("ocf\\*", path, 1, failed_path);
+    int result = CopyTree(TREE_SOURCE, path, 1, failed_path);
     if (result == COPY_ABORTED)
         return IE_USER_ABORT;
     if (result != COPY_OK) {
@@ -35,8 +42,9 @@ static int PlaceIeFiles(char *failed_path, int *copy_result)
 
     if (!ReadSystemDirectory(path, PATH_BUFFER_SIZE))
         return IE_DIRECTORY_ERROR;
-    AppendPathComponent(path, "ocfpcsc1.dll");
-    result = CopyFileGuarded("ocfpcsc1.dll", path, 1);
+    result = COPY_FAILED;
+    if (AppendWholePathComponent(path, "ocfpcsc1.dll"))
+        result = CopyFileGuarded("ocfpcsc1.dll", path, 1);
     if (result == COPY_ABORTED)
         return IE_USER_ABORT;
     if (result != COPY_OK) {
