@@ -3,12 +3,16 @@
 #include "resource.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     // The package is often started from a download folder: a DLL planted
     // beside the installer must never be loaded in place of a system one.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // "Enabling Visual Styles" asks for the call together with the manifest's
+    // Common-Controls 6 dependency; under version 6 it registers nothing.
+    InitCommonControls();
 
     int answer = MessageBoxA(
         NULL,
