@@ -13,20 +13,12 @@ enum IeOutcome {
     IE_COPY_ERROR
 };
 
-// Asks for the Windows or system directory; a directory too long for the path
-// buffer comes back as a size, not as a path, and counts as unavailable.
-static int ReadDirectory(UINT (WINAPI *query)(LPSTR, UINT), char *path)
-{
-    UINT length = query(path, PATH_BUFFER_SIZE);
-    return length != 0 && length < PATH_BUFFER_SIZE;
-}
-
 // Runs inside "msie": the OCF tree into the Windows directory's java\lib, then
 // the bridge library into the system directory.
 static int PlaceIeFiles(char *failed_path, int *copy_result)
 {
     char path[PATH_BUFFER_SIZE];
-    if (!ReadDirectory(GetWindowsDirectoryA, path))
+    if (!ReadWindowsDirectory(path, PATH_BUFFER_SIZE))
         return IE_DIRECTORY_ERROR;
     AppendPathComponent(path, "java\\lib");
     // Only java\lib itself: without a Java VM there is no "java" directory,
@@ -41,7 +33,7 @@ static int PlaceIeFiles(char *failed_path, int *copy_result)
         return IE_COPY_ERROR;
     }
 
-    if (!ReadDirectory(GetSystemDirectoryA, path))
+    if (!ReadSystemDirectory(path, PATH_BUFFER_SIZE))
         return IE_DIRECTORY_ERROR;
     AppendPathComponent(path, "ocfpcsc1.dll");
     result = CopyFileGuarded("ocfpcsc1.dll", path, 1);
@@ -69,10 +61,10 @@ int InstallIeComponents(char *message, unsigned int message_size)
     case IE_SUCCESS:
         return RESULT_OK;
     case IE_USER_ABORT:
-        CopyTextBounded(message, message_size, "Przerwa na życzenie użytkownika");
+        CopyTextBounded(message, message_size, TEXT_USER_ABORT);
         return RESULT_ABORTED;
     case IE_PACKAGE_INCOMPLETE:
-        CopyTextBounded(message, message_size, "Instalator jest niekompletny");
+        CopyTextBounded(message, message_size, TEXT_PACKAGE_INCOMPLETE);
         return RESULT_ERROR;
     case IE_DIRECTORY_ERROR:
         CopyTextBounded(message, message_size, "Błąd ustalenia katalogu systemowego");

@@ -184,8 +184,7 @@ static void InstallIntoRegisteredJava(JavaWork *work, int *outcome)
 
 static int SystemDirectoryInHome(JavaWork *work)
 {
-    UINT length = GetSystemDirectoryA(work->home, JAVA_HOME_BUFFER_SIZE);
-    return length != 0 && length < JAVA_HOME_BUFFER_SIZE;
+    return ReadSystemDirectory(work->home, JAVA_HOME_BUFFER_SIZE);
 }
 
 static int CopyIntoSystemDirectory(JavaWork *work, const char *source, const char *target)
@@ -242,11 +241,11 @@ static void PlaceSecondBridge(JavaWork *work)
 static int Report(const JavaWork *work, int outcome, char *message, unsigned int message_size)
 {
     if (work->aborted) {
-        CopyTextBounded(message, message_size, "Przerwa na życzenie użytkownika");
+        CopyTextBounded(message, message_size, TEXT_USER_ABORT);
         return RESULT_ABORTED;
     }
     if (outcome == OUTCOME_PACKAGE_INCOMPLETE) {
-        CopyTextBounded(message, message_size, "Instalator jest niekompletny");
+        CopyTextBounded(message, message_size, TEXT_PACKAGE_INCOMPLETE);
         return RESULT_ERROR;
     }
     if (outcome == OUTCOME_JAVA_NOT_FOUND) {

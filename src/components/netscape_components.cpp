@@ -37,11 +37,6 @@ static int ReadInstallDirectory(HKEY key, char *path)
     return length > 0 ? length : -1;
 }
 
-static int IsDotEntry(const char *name)
-{
-    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
-}
-
 // The search pattern must survive the join whole, or the cut-back at its "*"
 // would not leave the "Users" directory.
 static int EndsWithWildcard(const char *pattern)
@@ -146,12 +141,12 @@ int InstallNetscapeComponents(char *message, unsigned int message_size)
     }
 
     if (run.aborted) {
-        CopyTextBounded(message, message_size, "Przerwa na życzenie użytkownika");
+        CopyTextBounded(message, message_size, TEXT_USER_ABORT);
         return RESULT_ABORTED;
     }
     switch (run.outcome) {
     case NS_PACKAGE_INCOMPLETE:
-        CopyTextBounded(message, message_size, "Instalator jest niekompletny");
+        CopyTextBounded(message, message_size, TEXT_PACKAGE_INCOMPLETE);
         return RESULT_ERROR;
     case NS_NOT_FOUND:
         CopyTextBounded(message, message_size,

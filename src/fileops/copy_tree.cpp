@@ -3,11 +3,6 @@
 #include <windows.h>
 #include <string.h>
 
-static int IsDotEntry(const char *name)
-{
-    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
-}
-
 // Splits the pattern into its prefix (up to and including the last backslash)
 // and its wildcard tail. A pattern without a backslash has an empty prefix.
 static void SplitPattern(const char *pattern, char *prefix, const char **tail)
