@@ -23,6 +23,12 @@ int InstallReaderDriver(int reader_type, char *message, unsigned int message_siz
 // was never there, 0 with a message when it could not be deleted.
 int RemovePreviousOcf(char *message, unsigned int message_size);
 
+// Loads `file_name` by its full path in the system directory (system_library.cpp),
+// for Windows that refuse LOAD_LIBRARY_SEARCH_SYSTEM32 (Vista, 7 without
+// KB2533623). Returns the module (an HMODULE for FreeLibrary), or null when
+// it cannot be loaded or the path does not fit.
+void *LoadLibraryFromSystemDirectory(const char *file_name);
+
 // Pure text logic of the components (registry_text.cpp), no Win32 call.
 
 // Length of a string value that the registry read into a buffer of `capacity`
