@@ -44,7 +44,13 @@ struct PromptFileFacts {
 void FormatConflictPrompt(char *buffer, size_t size, const PromptFileFacts *source,
                           const PromptFileFacts *target);
 
-// Win32 operations (copy_guarded.cpp, copy_tree.cpp).
+// Win32 operations (polish_text.cpp, copy_guarded.cpp, copy_tree.cpp).
+
+// Converts the Windows-1250 `text` to UTF-16 in `wide` of `count` characters,
+// always terminated: what the installer shows appears with its Polish letters
+// whatever the system's ANSI code page. A longer text is cut at count - 1
+// characters; a text that does not convert leaves `wide` empty.
+void WidenPolishText(const char *text, wchar_t *wide, unsigned int count);
 
 extern const char CONFLICT_PROMPT_CAPTION[];
 

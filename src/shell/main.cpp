@@ -10,7 +10,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     // beside the installer must never be loaded in place of a system one.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
-    int answer = MessageBoxA(
+    int answer = ShowMessageBoxPolish(
         NULL,
         "Za chwilę rozpocznie się instalacja i konfiguracja środowiska obsługi czytnika kart "
         "mikroprocesorowych, dla współpracy z przeglądarkami internetowymi: MS Internet Explorer "
@@ -23,6 +23,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         "instalacje ?",
         "Instalator czytnika kart mikropr. dla przeglądarek internetowych", MB_YESNO);
     if (answer == IDYES)
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
+        DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDialogProc, 0);
     return 0;
 }
