@@ -410,6 +410,36 @@ TEST_F(JavaPlugin, LongHomeKeepsItsBackupOnReinstall)
               "original policy of " + std::string(110, 'j'));
 }
 
+TEST_F(JavaPlugin, PolicyWithoutABackupIsLeftAlone)
+{
+    // The longest policy path whose backup name still fits in 259 characters,
+    // and the first that does not; failed commands leave JP to the policies.
+    const std::string policy = "\\lib\\security\\java.policy";
+    const size_t fitting_home = 259 - strlen(".ocf-bak") - policy.size();
+    const size_t prefix = (homes / "Java ").size();
+    std::string fits = MakeHome(std::string(fitting_home - prefix, 'f'));
+    std::string cut = MakeHome(std::string(fitting_home + 1 - prefix, 'c'));
+    ASSERT_TRUE(SetRecordedExitCodes(fits + "\\bin\\java.exe", "1\r\n1\r\n"));
+    Register(JRE, "a", fits);
+    Register(JRE, "b", cut);
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_EQ(message, Partial(2, 2, 2, 1));
+    EXPECT_EQ(ReadTextFile(fits + policy), "package java.policy");
+    EXPECT_EQ((fits + policy + ".ocf-bak").size(), 259u);
+    EXPECT_EQ(ReadTextFile(fits + policy + ".ocf-bak"), "original policy of " + fits.substr(prefix));
+    EXPECT_EQ(ReadTextFile(cut + policy), "original policy of " + cut.substr(prefix));
+
+    // A backup that cannot be made for any other reason keeps the policy too.
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, JAVASOFT);
+    std::string home = MakeHome("jre");
+    ASSERT_TRUE(SetRecordedExitCodes(home + "\\bin\\java.exe", "1\r\n1\r\n"));
+    ASSERT_TRUE(CreateDirectoryA((home + policy + ".ocf-bak").c_str(), nullptr));
+    Register(JRE, "1.8", home);
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_EQ(message, Partial(1, 1, 1, 0));
+    EXPECT_EQ(ReadTextFile(home + policy), "original policy of jre");
+}
+
 // Sets COMSPEC of this process for one scope; a null value removes it.
 class Comspec {
 public:

@@ -16,8 +16,7 @@ static int ReadComspec(char *interpreter)
 
 static int ReadSystemCmd(char *interpreter)
 {
-    UINT length = GetSystemDirectoryA(interpreter, PATH_BUFFER_SIZE);
-    return length != 0 && length < PATH_BUFFER_SIZE &&
+    return ReadSystemDirectory(interpreter, PATH_BUFFER_SIZE) &&
            AppendWholePathComponent(interpreter, "cmd.exe");
 }
 

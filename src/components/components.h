@@ -60,19 +60,19 @@ enum { JAVA_HOME_BUFFER_SIZE = 263, JAVA_HOME_VALUE_CAPACITY = 262 };
 // cannot name a home: see RegistryStringLength, and an empty text.
 int QuotedJavaHomeEnd(char *home, unsigned long stored_size, unsigned long type);
 
-// AppendPathComponent that tells whether the whole element was joined: 0 when
-// the 260-character bound cut it, and the path names something else.
-int AppendWholePathComponent(char *path, const char *element);
-
-// Pure logic of the reader driver component (reader_list.cpp).
+// Pure logic of the reader driver component (gemplus_search.cpp).
 
 // 1 when "GEMPLUS", in any mix of cases, stands inside one of the reader names
 // of the multi-string `list` (its first `length` characters, every NUL
 // separator included), else 0.
 int ReaderListHasGemplus(const char *list, unsigned long length);
 
-// The copy-error message of the components that place files (copy_error_text.cpp):
-// the copy result as its code and the path that failed (empty when none).
+// Texts that several components report (component_texts.cpp).
+extern const char TEXT_USER_ABORT[];
+extern const char TEXT_PACKAGE_INCOMPLETE[];
+
+// The copy-error message of the components that place files: the copy result
+// as its code and the path that failed (empty when none).
 void FormatCopyError(char *message, unsigned int message_size, int copy_result,
                      const char *failed_path);
 

@@ -96,7 +96,7 @@ int InstallReaderDriver(int reader_type, char *message, unsigned int message_siz
         return RESULT_WARNING;
     }
     if (_chdir("Drivers") != 0) {
-        CopyTextBounded(message, message_size, "Instalator jest niekompletny");
+        CopyTextBounded(message, message_size, TEXT_PACKAGE_INCOMPLETE);
         return RESULT_ERROR;
     }
     file_name = DriverInstallerFor(reader_type);
