@@ -440,4 +440,67 @@ TEST_F(JavaPlugin, PolicyWithoutABackupIsLeftAlone)
     EXPECT_EQ(ReadTextFile(home + policy), "original policy of jre");
 }
 
+// Sets COMSPEC of this process for one scope; a null value removes it.
+class Comspec {
+public:
+    explicit Comspec(const char *value)
+    {
+        char saved[MAX_PATH] = "";
+        DWORD length = GetEnvironmentVariableA("COMSPEC", saved, sizeof saved);
+        had_ = length != 0 && length < sizeof saved;
+        saved_ = saved;
+        SetEnvironmentVariableA("COMSPEC", value);
+    }
+    ~Comspec() { SetEnvironmentVariableA("COMSPEC", had_ ? saved_.c_str() : nullptr); }
+
+private:
+    bool had_;
+    std::string saved_;
+};
+
+TEST_F(JavaPlugin, CommandsRunThroughTheInterpreterThatComspecNames)
+{
+    std::string home = MakeHome("jre");
+    RemoveTree(home + "\\lib\\ext");  // shows JP in the message
+    Register(JRE, "1.8", home);
+    std::string interpreter = homes / "my shell.exe";
+    ASSERT_TRUE(PlaceRecordingProgram(interpreter));
+    ASSERT_TRUE(SetRecordedExitCodes(interpreter, "0\r\n1\r\n"));
+    Comspec comspec(interpreter.c_str());
+
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_EQ(message, Partial(1, 0, 1, 2));
+    // After /c, the very command line that the C run-time's system() passed.
+    std::vector<std::string> expected;
+    for (const std::string &call : CommandsOf(home))
+        expected.push_back(sun + "\t\"" + interpreter + "\" /c " + call.substr(sun.size() + 1));
+    EXPECT_EQ(RecordedCalls(interpreter), expected);
+    EXPECT_TRUE(Calls(home).empty());
+}
+
+TEST_F(JavaPlugin, WithoutAUsableComspecTheSystemCmdRunsTheCommands)
+{
+    std::string home = MakeHome("jre");
+    Register(JRE, "1.8", home);
+    for (const char *value : {(const char *)nullptr, "C:\\missing\\cmd.exe"}) {
+        Comspec comspec(value);
+        DeleteFileA((home + "\\bin\\java.calls").c_str());
+        EXPECT_EQ(Install(), RESULT_OK) << (value ? value : "unset");
+        EXPECT_EQ(Calls(home), CommandsOf(home)) << (value ? value : "unset");
+    }
+}
+
+TEST(CommandInterpreter, ACommandTooLongForItsLineRunsNothing)
+{
+    ScratchDir dir;
+    std::string interpreter = dir / "shell.exe";
+    ASSERT_TRUE(PlaceRecordingProgram(interpreter));
+    Comspec comspec(interpreter.c_str());
+
+    EXPECT_EQ(RunCommandInterpreter(std::string(2000, 'x').c_str()), -1);
+    EXPECT_TRUE(RecordedCalls(interpreter).empty());
+    EXPECT_EQ(RunCommandInterpreter("short"), 0);
+    EXPECT_EQ(RecordedCalls(interpreter).size(), 1u);
+}
+
 } // namespace

@@ -19,6 +19,16 @@ int InstallNetscapeComponents(char *message, unsigned int message_size);
 int InstallJavaPluginComponents(char *message, unsigned int message_size);
 int InstallReaderDriver(int reader_type, char *message, unsigned int message_size);
 
+// Runs `command` through the command interpreter the way the C run-time's
+// system() does, without needing that run-time's start-up
+// (command_interpreter.cpp). The interpreter is the one that COMSPEC names, or
+// cmd.exe of the system directory when COMSPEC is unset, longer than a path or
+// cannot be started. It gets the command line `"<interpreter>" /c <command>`,
+// runs in the current directory without a console window, and is waited for.
+// Returns its exit code; -1 when nothing could be started, a command line that
+// would not fit its buffer included (a cut command never runs).
+int RunCommandInterpreter(const char *command);
+
 // Returns 1 when the leftover "ocf1.2.jar" of the system directory is gone or
 // was never there, 0 with a message when it could not be deleted.
 int RemovePreviousOcf(char *message, unsigned int message_size);

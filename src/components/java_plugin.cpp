@@ -3,7 +3,6 @@
 #include "fileops.h"
 
 #include <direct.h>
-#include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 
@@ -69,7 +68,7 @@ static int RunInHome(JavaWork *work, const char *command)
 {
     if (!JoinToHome(work, command))
         return 0;
-    return system(work->home) == 0;
+    return RunCommandInterpreter(work->home) == 0;
 }
 
 static int IsFile(const char *path)

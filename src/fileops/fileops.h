@@ -52,12 +52,19 @@ struct PromptFileFacts {
 void FormatConflictPrompt(char *buffer, size_t size, const PromptFileFacts *source,
                           const PromptFileFacts *target);
 
-// Win32 operations (system_directories.cpp, copy_guarded.cpp, copy_tree.cpp).
+// Win32 operations (system_directories.cpp, polish_text.cpp, copy_guarded.cpp,
+// copy_tree.cpp).
 
 // The system or the Windows directory into `buffer` of `size` bytes; 0 when it
 // is unavailable or does not fit whole (the platform then writes nothing).
 int ReadSystemDirectory(char *buffer, unsigned int size);
 int ReadWindowsDirectory(char *buffer, unsigned int size);
+
+// Converts the Windows-1250 `text` to UTF-16 in `wide` of `count` characters,
+// always terminated: what the installer shows appears with its Polish letters
+// whatever the system's ANSI code page. A longer text is cut at count - 1
+// characters; a text that does not convert leaves `wide` empty.
+void WidenPolishText(const char *text, wchar_t *wide, unsigned int count);
 
 extern const char CONFLICT_PROMPT_CAPTION[];
 

@@ -31,7 +31,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     // Common-Controls 6 dependency; under version 6 it registers nothing.
     InitCommonControls();
 
-    int answer = MessageBoxA(
+    int answer = ShowMessageBoxPolish(
         NULL,
         "Za chwilę rozpocznie się instalacja i konfiguracja środowiska obsługi czytnika kart "
         "mikroprocesorowych, dla współpracy z przeglądarkami internetowymi: MS Internet Explorer "
@@ -44,6 +44,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         "instalacje ?",
         "Instalator czytnika kart mikropr. dla przeglądarek internetowych", MB_YESNO);
     if (answer == IDYES)
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
+        DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), NULL, MainDialogProc, 0);
     return 0;
 }

@@ -10,10 +10,9 @@ program=$1 objdump=$2
 # Vista or earlier as "Minimum supported client" on their Microsoft page
 # (SetDllDirectoryA: Vista, XP SP1; InitCommonControls: Vista; the rest
 # Windows 2000 or XP). msvcrt entries are exports of Vista x64's msvcrt.dll
-# since Windows 2000; mingw-w64 links strnlen, which that msvcrt lacks, from
-# its own static library. Some entries are not imported now (system() giving
-# way to CreateProcessA, the wide text calls); they are XP-era and listed so
-# that those changes need no review here.
+# since Windows 2000 and need none of the run-time's start-up; mingw-w64
+# links strnlen, which that msvcrt lacks, from its own static library. The
+# list holds what the program imports, so that a new import is reviewed here.
 reviewed="
 ADVAPI32.DLL RegCloseKey RegEnumKeyA RegOpenKeyExA RegQueryValueExA
 COMCTL32.DLL InitCommonControls
@@ -24,11 +23,10 @@ KERNEL32.DLL GetFileInformationByHandle GetLastError GetModuleHandleA GetProcAdd
 KERNEL32.DLL GetSystemDirectoryA GetWindowsDirectoryA GlobalAlloc GlobalFree LoadLibraryA
 KERNEL32.DLL LoadLibraryExA MultiByteToWideChar SetDllDirectoryA SetFileAttributesA
 KERNEL32.DLL WaitForSingleObject
-USER32.DLL CheckDlgButton DialogBoxParamA EnableWindow EndDialog GetDlgItem GetWindowRect
-USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxA MessageBoxW MoveWindow SendMessageA
-USER32.DLL SetCursor SetDlgItemTextA SetDlgItemTextW SetFocus SetWindowTextA SetWindowTextW
-USER32.DLL ShowWindow
-MSVCRT.DLL _chdir _vsnprintf memcpy memset strcmp strlen strrchr system
+USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
+USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
+USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow
+MSVCRT.DLL _chdir _vsnprintf memcpy memset strcmp strlen strrchr
 "
 allowed=$(echo "$reviewed" | awk 'NF { for (i = 2; i <= NF; ++i) print $1 "!" $i }' | sort -u)
 

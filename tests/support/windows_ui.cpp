@@ -78,6 +78,23 @@ std::string ReadControlText(HWND dialog, int control_id)
     return std::string(text, length > 0 ? (size_t)length : 0);
 }
 
+std::wstring ReadWindowTextW(HWND window)
+{
+    wchar_t text[4096] = L"";
+    int length = GetWindowTextW(window, text, 4096);
+    return std::wstring(text, length > 0 ? length : 0);
+}
+
+std::wstring ReadControlTextW(HWND dialog, int control_id)
+{
+    HWND control = GetDlgItem(dialog, control_id);
+    if (control == nullptr)
+        return std::wstring();
+    wchar_t text[8192] = L"";
+    LRESULT length = SendMessageW(control, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(text));
+    return std::wstring(text, length > 0 ? (size_t)length : 0);
+}
+
 void PressButton(HWND dialog, int button_id)
 {
     HWND button = GetDlgItem(dialog, button_id);
@@ -114,6 +131,12 @@ std::vector<std::string> PromptAnswerer::Texts()
     return texts_;
 }
 
+std::vector<std::wstring> PromptAnswerer::WideTexts()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return wide_texts_;
+}
+
 int PromptAnswerer::Count()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -139,10 +162,12 @@ void PromptAnswerer::Watch()
         if (box == nullptr)
             continue;
         std::string text = ReadControlText(box, MESSAGE_BOX_TEXT_ID);
+        std::wstring wide_text = ReadControlTextW(box, MESSAGE_BOX_TEXT_ID);
         int button = IDABORT;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             texts_.push_back(text);
+            wide_texts_.push_back(wide_text);
             if (answers_.empty()) {
                 ++unexpected_;
             } else {
