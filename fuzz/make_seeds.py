@@ -11,7 +11,7 @@ length for the parent search, then the value's bytes. report: five result
 bytes (below 250: byte % 6 - 1; otherwise a 32-bit result follows), a 16-bit
 report size choice (bit 15 set: (choice & 0xFFF) + 1 bytes, otherwise 3552),
 then per step a fill byte (bit 0 set: the message fills its buffer without a
-terminator) and the message NUL. reader_list: the multi-string as it is.
+terminator) and the message NUL. gemplus_search: the multi-string as it is.
 java_home: 32-bit type, 32-bit stored size, the element to join NUL, then
 the value's bytes.
 """
@@ -119,7 +119,7 @@ def report():
         write("report", name, data)
 
 
-def reader_list():
+def gemplus_search():
     cases = {
         "gemplus_reader": b"Gemplus USB Smart Card Reader 0\0\0",
         "upper_case": b"Other Reader 0\0GEMPLUS GemPC Twin 00 00\0\0",
@@ -131,7 +131,7 @@ def reader_list():
         "empty": b"",
     }
     for name, data in cases.items():
-        write("reader_list", name, data)
+        write("gemplus_search", name, data)
 
 
 def java_home():
@@ -158,5 +158,5 @@ if __name__ == "__main__":
     conflict_prompt()
     registry_value()
     report()
-    reader_list()
+    gemplus_search()
     java_home()

@@ -171,4 +171,25 @@ TEST_F(TreeCopy, WildcardTailFiltersFilesAndPatternWithoutDirectoryUsesTheCurren
     EXPECT_FALSE(DirectoryExists(Target("a")));
 }
 
+TEST_F(TreeCopy, PathsThatWouldBeCutAreFailedCopiesNamedBySource)
+{
+    // Below a target of 254 characters "d" still fits, "d\\f.jar" and
+    // "directory" do not: nothing may land under a cut name.
+    const std::string target = dir / std::string(254 - dir.path().size() - 1, 't');
+    ASSERT_TRUE(MakeDirectories(target));
+    ASSERT_TRUE(MakeDirectories(dir / "pkg\\files\\d"));
+    ASSERT_TRUE(WriteTextFile(dir / "pkg\\files\\d\\f.jar", "f"));
+    ASSERT_TRUE(MakeDirectories(dir / "pkg\\dirs\\directory"));
+    ASSERT_TRUE(WriteTextFile(dir / "pkg\\dirs\\directory\\x", "x"));
+    CurrentDirectory in_package(dir / "pkg");
+
+    EXPECT_EQ(CopyTree("files\\*", target.c_str(), 1, failed), COPY_FAILED);
+    EXPECT_STREQ(failed, "files\\d\\f.jar");
+    EXPECT_FALSE(FileExists(JoinPath(target, "d\\f.j")));
+    EXPECT_EQ(CopyTree("dirs\\*", target.c_str(), 1, failed), COPY_FAILED);
+    EXPECT_STREQ(failed, "dirs\\directory");
+    EXPECT_FALSE(DirectoryExists(JoinPath(target, "direc")));
+    ExpectAllPromptsAnswered(prompts);
+}
+
 } // namespace

@@ -411,4 +411,97 @@ TEST_F(JavaPlugin, LongHomeKeepsItsBackupOnReinstall)
               "original policy of " + std::string(110, 'j'));
 }
 
+TEST_F(JavaPlugin, PolicyWithoutABackupIsLeftAlone)
+{
+    // The longest policy path whose backup name still fits in 259 characters,
+    // and the first that does not; failed commands leave JP to the policies.
+    const std::string policy = "\\lib\\security\\java.policy";
+    const size_t fitting_home = 259 - strlen(".ocf-bak") - policy.size();
+    const size_t prefix = (homes / "Java ").size();
+    std::string fits = MakeHome(std::string(fitting_home - prefix, 'f'));
+    std::string cut = MakeHome(std::string(fitting_home + 1 - prefix, 'c'));
+    ASSERT_TRUE(SetRecordedExitCodes(fits + "\\bin\\java.exe", "1\r\n1\r\n"));
+    Register(JRE, "a", fits);
+    Register(JRE, "b", cut);
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_EQ(message, Partial(2, 2, 2, 1));
+    EXPECT_EQ(ReadTextFile(fits + policy), "package java.policy");
+    EXPECT_EQ((fits + policy + ".ocf-bak").size(), 259u);
+    EXPECT_EQ(ReadTextFile(fits + policy + ".ocf-bak"), "original policy of " + fits.substr(prefix));
+    EXPECT_EQ(ReadTextFile(cut + policy), "original policy of " + cut.substr(prefix));
+
+    // A backup that cannot be made for any other reason keeps the policy too.
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, JAVASOFT);
+    std::string home = MakeHome("jre");
+    ASSERT_TRUE(SetRecordedExitCodes(home + "\\bin\\java.exe", "1\r\n1\r\n"));
+    ASSERT_TRUE(CreateDirectoryA((home + policy + ".ocf-bak").c_str(), nullptr));
+    Register(JRE, "1.8", home);
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_EQ(message, Partial(1, 1, 1, 0));
+    EXPECT_EQ(ReadTextFile(home + policy), "original policy of jre");
+}
+
+// Sets COMSPEC of this process for one scope; a null value removes it.
+class Comspec {
+public:
+    explicit Comspec(const char *value)
+    {
+        char saved[MAX_PATH] = "";
+        DWORD length = GetEnvironmentVariableA("COMSPEC", saved, sizeof saved);
+        had_ = length != 0 && length < sizeof saved;
+        saved_ = saved;
+        SetEnvironmentVariableA("COMSPEC", value);
+    }
+    ~Comspec() { SetEnvironmentVariableA("COMSPEC", had_ ? saved_.c_str() : nullptr); }
+
+private:
+    bool had_;
+    std::string saved_;
+};
+
+TEST_F(JavaPlugin, CommandsRunThroughTheInterpreterThatComspecNames)
+{
+    std::string home = MakeHome("jre");
+    RemoveTree(home + "\\lib\\ext");  // shows JP in the message
+    Register(JRE, "1.8", home);
+    std::string interpreter = homes / "my shell.exe";
+    ASSERT_TRUE(PlaceRecordingProgram(interpreter));
+    ASSERT_TRUE(SetRecordedExitCodes(interpreter, "0\r\n1\r\n"));
+    Comspec comspec(interpreter.c_str());
+
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_EQ(message, Partial(1, 0, 1, 2));
+    // After /c, the very command line that the C run-time's system() passed.
+    std::vector<std::string> expected;
+    for (const std::string &call : CommandsOf(home))
+        expected.push_back(sun + "\t\"" + interpreter + "\" /c " + call.substr(sun.size() + 1));
+    EXPECT_EQ(RecordedCalls(interpreter), expected);
+    EXPECT_TRUE(Calls(home).empty());
+}
+
+TEST_F(JavaPlugin, WithoutAUsableComspecTheSystemCmdRunsTheCommands)
+{
+    std::string home = MakeHome("jre");
+    Register(JRE, "1.8", home);
+    for (const char *value : {(const char *)nullptr, "C:\\missing\\cmd.exe"}) {
+        Comspec comspec(value);
+        DeleteFileA((home + "\\bin\\java.calls").c_str());
+        EXPECT_EQ(Install(), RESULT_OK) << (value ? value : "unset");
+        EXPECT_EQ(Calls(home), CommandsOf(home)) << (value ? value : "unset");
+    }
+}
+
+TEST(CommandInterpreter, ACommandTooLongForItsLineRunsNothing)
+{
+    ScratchDir dir;
+    std::string interpreter = dir / "shell.exe";
+    ASSERT_TRUE(PlaceRecordingProgram(interpreter));
+    Comspec comspec(interpreter.c_str());
+
+    EXPECT_EQ(RunCommandInterpreter(std::string(2000, 'x').c_str()), -1);
+    EXPECT_TRUE(RecordedCalls(interpreter).empty());
+    EXPECT_EQ(RunCommandInterpreter("short"), 0);
+    EXPECT_EQ(RecordedCalls(interpreter).size(), 1u);
+}
+
 } // namespace

@@ -310,4 +310,23 @@ TEST_F(NetscapeComponents, ValueWithoutABackslashLooksBesideThePackage)
     ExpectAllPromptsAnswered(prompts);
 }
 
+TEST_F(NetscapeComponents, LibraryPathThatWouldBeCutIsACopyError)
+{
+    // install + "\\Program\\java\\bin\\ocfpcsc1.dll" is 261 characters, while the
+    // class tree of one short name still fits.
+    RemoveTree(package / "ns\\jars");
+    ASSERT_TRUE(MakeDirectories(package / "ns\\jars"));
+    ASSERT_TRUE(WriteTextFile(package / "ns\\jars\\a.jar", "a"));
+    install = netscape / std::string(231 - netscape.path().size() - 1, 'i');
+    ASSERT_TRUE(MakeDirectories(JoinPath(install, "Program\\java\\classes")));
+    ASSERT_TRUE(MakeDirectories(JoinPath(install, "Program\\java\\bin")));
+    SetInstallDirectory(install);
+    EXPECT_EQ(Install(), RESULT_ERROR);
+    EXPECT_STREQ(message, "Błąd kopiowania pliku: kod #1, plik: `ocfpcsc1.dll'");
+    EXPECT_EQ(ReadTextFile(Classes("a.jar")), "a");
+    EXPECT_FALSE(FileExists(JoinPath(install, "Program\\java\\bin\\ocfpcsc1.dl")));
+    EXPECT_FALSE(FileExists(Profile("alice")));
+    ExpectAllPromptsAnswered(prompts);
+}
+
 } // namespace

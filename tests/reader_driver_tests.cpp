@@ -210,13 +210,15 @@ TEST_F(ReaderDriver, MissingInstallerFileIsNamedInTheMessage)
 namespace {
 
 // Runs the probe copied into `program_dir` with `current_dir` as its current
-// directory; returns its component result, or -1 when it did not run.
-int RunProbe(const std::string &program_dir, const std::string &current_dir)
+// directory and `argument` (reader_driver_probe.cpp); returns its exit code,
+// or -1 when it did not run.
+int RunProbe(const std::string &program_dir, const std::string &current_dir,
+             const std::string &argument = "5")
 {
     std::string probe = JoinPath(program_dir, "probe.exe");
     if (!CopyFileA(DoublePath("reader_driver_probe.exe").c_str(), probe.c_str(), FALSE))
         return -1;
-    std::string command = "probe.exe 5";
+    std::string command = "probe.exe " + argument;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -268,6 +270,19 @@ TEST_P(PlantedWinscard, IsNotLoaded)
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutSystemCopy, PlantedWinscard, ::testing::Bool());
+
+// Where Windows refuses LOAD_LIBRARY_SEARCH_SYSTEM32, winscard.dll is loaded by
+// its full system path: the system's copy, not the one beside the program.
+TEST(SystemLibraryByFullPath, LoadsTheSystemCopyNotOnePlantedBesideTheProgram)
+{
+    SystemWinscard winscard(true);
+    ASSERT_TRUE(winscard.placed());
+    ScratchDir program_dir;
+    ASSERT_TRUE(CopyFileA(DoublePath("winscard.dll").c_str(),
+                          (program_dir / "winscard.dll").c_str(), FALSE));
+    EXPECT_EQ(RunProbe(program_dir.path(), program_dir.path(), "system-library"), 0);
+    EXPECT_EQ(SystemWinscard::LoadedFrom(), SystemWinscard::SystemPath());
+}
 
 } // namespace
 

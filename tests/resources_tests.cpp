@@ -1,11 +1,13 @@
 // The resources of the built instalator.exe, read back from the file: dialog
-// 101 must be the classic Polish template control by control, and icon group
-// 1 must carry the three sizes.
+// 101 must be the classic Polish template control by control, icon group 1
+// must carry the three sizes, the manifest must parse into the activation
+// context that Windows builds at start, and the version must read back.
 #include "resource.h"
 #include "windows_ui.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -183,6 +185,185 @@ TEST_F(InstallerResources, IconGroupOneHoldsThe16_32And48PixelImages)
     EXPECT_NE(icon, nullptr) << "the 48 px image does not load";
     if (icon != nullptr)
         DestroyIcon(icon);
+}
+
+// The activation context that Windows builds from manifest 1 when it starts
+// the program; a manifest that does not parse gives none.
+class InstallerManifest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string path = WindowsPath(INSTALATOR_EXE);
+        ACTCTXA request = {};
+        request.cbSize = sizeof request;
+        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.lpSource = path.c_str();
+        request.lpResourceName = MAKEINTRESOURCEA(1);
+        context = CreateActCtxA(&request);
+        ASSERT_NE(context, INVALID_HANDLE_VALUE) << GetLastError();
+    }
+    void TearDown() override
+    {
+        if (context != INVALID_HANDLE_VALUE)
+            ReleaseActCtx(context);
+    }
+
+    // Queries `what` of the context into `buffer`; false when it fails.
+    bool Query(ULONG what, const void *subject, std::vector<BYTE> *buffer)
+    {
+        SIZE_T needed = 0;
+        QueryActCtxW(0, context, (void *)subject, what, nullptr, 0, &needed);
+        if (needed == 0)
+            return false;
+        buffer->assign(needed, 0);
+        return QueryActCtxW(0, context, (void *)subject, what, buffer->data(), needed, &needed);
+    }
+
+    HANDLE context = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(InstallerManifest, AsksForAdministratorRightsWithoutUiAccess)
+{
+    std::vector<BYTE> buffer;
+    ASSERT_TRUE(Query(RunlevelInformationInActivationContext, nullptr, &buffer));
+    const auto *run_level = (const ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION *)buffer.data();
+    EXPECT_EQ(run_level->RunLevel, ACTCTX_RUN_LEVEL_REQUIRE_ADMIN);
+    EXPECT_EQ(run_level->UiAccess, 0u);
+}
+
+TEST_F(InstallerManifest, DependsOnCommonControls6)
+{
+    // Index 1 is the program's own assembly, its dependencies follow.
+    std::vector<std::wstring> identities;
+    for (DWORD index = 2;; ++index) {
+        std::vector<BYTE> buffer;
+        if (!Query(AssemblyDetailedInformationInActivationContext, &index, &buffer))
+            break;
+        const auto *assembly =
+            (const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION *)buffer.data();
+        identities.push_back(std::wstring(assembly->lpAssemblyEncodedAssemblyIdentity,
+                                          assembly->ulEncodedAssemblyIdentityLength /
+                                              sizeof(WCHAR)));
+    }
+    ASSERT_EQ(identities.size(), 1u);
+    EXPECT_NE(identities[0].find(L"Microsoft.Windows.Common-Controls"), std::wstring::npos)
+        << "the dependency is not Common-Controls";
+    // The request for 6.0.0.0 binds to the newest 6.0 servicing version.
+    EXPECT_NE(identities[0].find(L"version=\"6.0."), std::wstring::npos)
+        << "Common-Controls of another version: "
+        << std::string(identities[0].begin(), identities[0].end());
+}
+
+TEST_F(InstallerManifest, IsSystemDpiAware)
+{
+    WCHAR value[16] = L"";
+    SIZE_T written = 0;
+    ASSERT_TRUE(QueryActCtxSettingsW(0, context,
+                                     L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                                     L"dpiAware", value, ARRAYSIZE(value), &written))
+        << GetLastError();
+    EXPECT_STREQ(value, L"true");
+}
+
+TEST_F(InstallerManifest, SupportsVista7_8_81And10)
+{
+    std::vector<BYTE> buffer;
+    ASSERT_TRUE(Query(CompatibilityInformationInActivationContext, nullptr, &buffer));
+    const DWORD count = *(const DWORD *)buffer.data();
+    // Windows 10 (and Wine) added a 64-bit MaxVersionTested to each element,
+    // which also aligns the array to 8; older headers know only Id and Type.
+    size_t first = 4, stride = sizeof(GUID) + sizeof(DWORD);
+    if (buffer.size() >= 8 + count * 32) {
+        first = 8;
+        stride = 32;
+    }
+    std::set<std::wstring> supported;
+    for (DWORD i = 0; i < count; ++i) {
+        const BYTE *element = buffer.data() + first + i * stride;
+        if (*(const DWORD *)(element + sizeof(GUID)) != ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS)
+            continue;
+        WCHAR text[40] = L"";
+        StringFromGUID2(*(const GUID *)element, text, ARRAYSIZE(text));
+        supported.insert(text);
+    }
+    EXPECT_EQ(supported, (std::set<std::wstring>{
+                             L"{E2011457-1546-43C5-A5FE-008DEEE3D3F0}",  // Vista
+                             L"{35138B9A-5D96-4FBD-8E2D-A2440225F93A}",  // 7
+                             L"{4A2F28E3-53B9-4441-BA9C-D69D4A4A6E38}",  // 8
+                             L"{1F676C76-80E1-4239-95BB-83D0F6D0DA78}",  // 8.1
+                             L"{8E0F7A12-BFB3-4FE8-B9A5-48FD50A15A9A}",  // 10 and 11
+                         }));
+}
+
+// What Explorer's file properties show, read the way it reads them.
+class InstallerVersion : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string path = WindowsPath(INSTALATOR_EXE);
+        DWORD handle = 0;
+        DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+        ASSERT_NE(size, 0u) << "no version resource";
+        data.assign(size, 0);
+        ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, data.data()));
+    }
+    // The value at `block`, or null when there is none.
+    const void *Value(const char *block, UINT *length = nullptr)
+    {
+        void *value = nullptr;
+        UINT value_length = 0;
+        if (!VerQueryValueA(data.data(), block, &value, &value_length))
+            return nullptr;
+        if (length != nullptr)
+            *length = value_length;
+        return value;
+    }
+
+    std::vector<BYTE> data;
+};
+
+TEST_F(InstallerVersion, FixedInfoIs2_8_0_0)
+{
+    const auto *fixed = (const VS_FIXEDFILEINFO *)Value("\\");
+    ASSERT_NE(fixed, nullptr);
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, (DWORD)MAKELONG(8, 2));
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, (DWORD)MAKELONG(8, 2));
+    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    EXPECT_EQ(fixed->dwFileType, (DWORD)VFT_APP);
+}
+
+TEST_F(InstallerVersion, PolishStringsNameTheInstallerAndNoOne)
+{
+    UINT length = 0;
+    const auto *translation = (const WORD *)Value("\\VarFileInfo\\Translation", &length);
+    ASSERT_NE(translation, nullptr);
+    ASSERT_EQ(length, 4u) << "one translation";
+    EXPECT_EQ(translation[0], 0x0415);
+    EXPECT_EQ(translation[1], 1250);
+
+    struct Row {
+        const char *name;
+        const char *text;  // null: must be absent
+    };
+    const Row rows[] = {
+        {"FileDescription", "Instalator czytnika kart mikroprocesorowych"},
+        {"ProductName", "Instalator czytnika kart mikroprocesorowych"},
+        {"FileVersion", "2.8.0.0"},
+        {"ProductVersion", "2.8.0.0"},
+        {"OriginalFilename", "instalator.exe"},
+        {"CompanyName", nullptr},
+        {"LegalCopyright", nullptr},
+    };
+    for (const Row &row : rows) {
+        std::string block = std::string("\\StringFileInfo\\041504E2\\") + row.name;
+        const char *value = (const char *)Value(block.c_str());
+        if (row.text == nullptr)
+            EXPECT_EQ(value, nullptr) << row.name << ": " << value;
+        else
+            EXPECT_STREQ(value, row.text) << row.name;
+    }
 }
 
 } // namespace

@@ -29,11 +29,17 @@ ensure_packages() {
 }
 
 ensure_locale() {
-    locale -a 2>/dev/null | grep -qi '^pl_PL.utf8$' && return 0
-    log "generating the pl_PL.UTF-8 locale"
-    sed -i 's/^# *pl_PL.UTF-8 UTF-8/pl_PL.UTF-8 UTF-8/' /etc/locale.gen
-    grep -q '^pl_PL.UTF-8 UTF-8' /etc/locale.gen || echo 'pl_PL.UTF-8 UTF-8' >> /etc/locale.gen
-    locale-gen >/dev/null
+    # pl_PL gives the installer's own ANSI code page 1250; en_US gives 1252, the
+    # code page of a Western Windows, on which the Polish text must show too.
+    local missing=0
+    for name in pl_PL en_US; do
+        locale -a 2>/dev/null | grep -qi "^$name.utf8\$" && continue
+        log "generating the $name.UTF-8 locale"
+        sed -i "s/^# *$name.UTF-8 UTF-8/$name.UTF-8 UTF-8/" /etc/locale.gen
+        grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" >> /etc/locale.gen
+        missing=1
+    done
+    [ $missing -eq 0 ] || locale-gen >/dev/null
 }
 
 ensure_wine_user() {

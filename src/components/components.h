@@ -19,9 +19,25 @@ int InstallNetscapeComponents(char *message, unsigned int message_size);
 int InstallJavaPluginComponents(char *message, unsigned int message_size);
 int InstallReaderDriver(int reader_type, char *message, unsigned int message_size);
 
+// Runs `command` through the command interpreter the way the C run-time's
+// system() does, without needing that run-time's start-up
+// (command_interpreter.cpp). The interpreter is the one that COMSPEC names, or
+// cmd.exe of the system directory when COMSPEC is unset, longer than a path or
+// cannot be started. It gets the command line `"<interpreter>" /c <command>`,
+// runs in the current directory without a console window, and is waited for.
+// Returns its exit code; -1 when nothing could be started, a command line that
+// would not fit its buffer included (a cut command never runs).
+int RunCommandInterpreter(const char *command);
+
 // Returns 1 when the leftover "ocf1.2.jar" of the system directory is gone or
 // was never there, 0 with a message when it could not be deleted.
 int RemovePreviousOcf(char *message, unsigned int message_size);
+
+// Loads `file_name` by its full path in the system directory (system_library.cpp),
+// for Windows that refuse LOAD_LIBRARY_SEARCH_SYSTEM32 (Vista, 7 without
+// KB2533623). Returns the module (an HMODULE for FreeLibrary), or null when
+// it cannot be loaded or the path does not fit.
+void *LoadLibraryFromSystemDirectory(const char *file_name);
 
 // Pure text logic of the components (registry_text.cpp), no Win32 call.
 
@@ -50,19 +66,19 @@ enum { JAVA_HOME_BUFFER_SIZE = 263, JAVA_HOME_VALUE_CAPACITY = 262 };
 // cannot name a home: see RegistryStringLength, and an empty text.
 int QuotedJavaHomeEnd(char *home, unsigned long stored_size, unsigned long type);
 
-// AppendPathComponent that tells whether the whole element was joined: 0 when
-// the 260-character bound cut it, and the path names something else.
-int AppendWholePathComponent(char *path, const char *element);
-
-// Pure logic of the reader driver component (reader_list.cpp).
+// Pure logic of the reader driver component (gemplus_search.cpp).
 
 // 1 when "GEMPLUS", in any mix of cases, stands inside one of the reader names
 // of the multi-string `list` (its first `length` characters, every NUL
 // separator included), else 0.
 int ReaderListHasGemplus(const char *list, unsigned long length);
 
-// The copy-error message of the components that place files (copy_error_text.cpp):
-// the copy result as its code and the path that failed (empty when none).
+// Texts that several components report (component_texts.cpp).
+extern const char TEXT_USER_ABORT[];
+extern const char TEXT_PACKAGE_INCOMPLETE[];
+
+// The copy-error message of the components that place files: the copy result
+// as its code and the path that failed (empty when none).
 void FormatCopyError(char *message, unsigned int message_size, int copy_result,
                      const char *failed_path);
 

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <direct.h>
 
+static const char TREE_SOURCE[] = "ocf\\*";
+
 enum IeOutcome {
     IE_SUCCESS,
     IE_USER_ABORT,
@@ -13,27 +15,24 @@ enum IeOutcome {
     IE_COPY_ERROR
 };
 
-// Asks for the Windows or system directory; a directory too long for the path
-// buffer comes back as a size, not as a path, and counts as unavailable.
-static int ReadDirectory(UINT (WINAPI *query)(LPSTR, UINT), char *path)
-{
-    UINT length = query(path, PATH_BUFFER_SIZE);
-    return length != 0 && length < PATH_BUFFER_SIZE;
-}
-
 // Runs inside "msie": the OCF tree into the Windows directory's java\lib, then
 // the bridge library into the system directory.
 static int PlaceIeFiles(char *failed_path, int *copy_result)
 {
     char path[PATH_BUFFER_SIZE];
-    if (!ReadDirectory(GetWindowsDirectoryA, path))
+    if (!ReadWindowsDirectory(path, PATH_BUFFER_SIZE))
         return IE_DIRECTORY_ERROR;
-    AppendPathComponent(path, "java\\lib");
+    // A target cut by the path bound fails the whole tree, named by its source.
+    if (!AppendWholePathComponent(path, "java\\lib")) {
+        *copy_result = COPY_FAILED;
+        CopyTextBounded(failed_path, PATH_BUFFER_SIZE, TREE_SOURCE);
+        return IE_COPY_ERROR;
+    }
     // Only java\lib itself: without a Java VM there is no "java" directory,
     // and the tree copy then reports the failure.
     CreateDirectoryA(path, NULL);
 
-    int result = CopyTree("ocf\\*", path, 1, failed_path);
+    int result = CopyTree(TREE_SOURCE, path, 1, failed_path);
     if (result == COPY_ABORTED)
         return IE_USER_ABORT;
     if (result != COPY_OK) {
@@ -41,10 +40,11 @@ static int PlaceIeFiles(char *failed_path, int *copy_result)
         return IE_COPY_ERROR;
     }
 
-    if (!ReadDirectory(GetSystemDirectoryA, path))
+    if (!ReadSystemDirectory(path, PATH_BUFFER_SIZE))
         return IE_DIRECTORY_ERROR;
-    AppendPathComponent(path, "ocfpcsc1.dll");
-    result = CopyFileGuarded("ocfpcsc1.dll", path, 1);
+    result = COPY_FAILED;
+    if (AppendWholePathComponent(path, "ocfpcsc1.dll"))
+        result = CopyFileGuarded("ocfpcsc1.dll", path, 1);
     if (result == COPY_ABORTED)
         return IE_USER_ABORT;
     if (result != COPY_OK) {
@@ -69,10 +69,10 @@ int InstallIeComponents(char *message, unsigned int message_size)
     case IE_SUCCESS:
         return RESULT_OK;
     case IE_USER_ABORT:
-        CopyTextBounded(message, message_size, "Przerwa na życzenie użytkownika");
+        CopyTextBounded(message, message_size, TEXT_USER_ABORT);
         return RESULT_ABORTED;
     case IE_PACKAGE_INCOMPLETE:
-        CopyTextBounded(message, message_size, "Instalator jest niekompletny");
+        CopyTextBounded(message, message_size, TEXT_PACKAGE_INCOMPLETE);
         return RESULT_ERROR;
     case IE_DIRECTORY_ERROR:
         CopyTextBounded(message, message_size, "Błąd ustalenia katalogu systemowego");

@@ -1,9 +1,5 @@
 #include "components.h"
 
-#include "fileops.h"
-
-#include <string.h>
-
 int QuotedJavaHomeEnd(char *home, unsigned long stored_size, unsigned long type)
 {
     int length = RegistryStringLength(home + 1, stored_size, JAVA_HOME_VALUE_CAPACITY, type);
@@ -15,14 +11,4 @@ int QuotedJavaHomeEnd(char *home, unsigned long stored_size, unsigned long type)
     // previous path behind.
     home[1 + length] = '\0';
     return 1 + length;
-}
-
-int AppendWholePathComponent(char *path, const char *element)
-{
-    size_t before = strlen(path);
-    size_t expected = before + strlen(element);
-    if (before > 0 && path[before - 1] != '\\')
-        ++expected;
-    AppendPathComponent(path, element);
-    return strlen(path) == expected;
 }

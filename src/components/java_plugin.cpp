@@ -3,7 +3,6 @@
 #include "fileops.h"
 
 #include <direct.h>
-#include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 
@@ -69,24 +68,42 @@ static int RunInHome(JavaWork *work, const char *command)
 {
     if (!JoinToHome(work, command))
         return 0;
-    return system(work->home) == 0;
+    return RunCommandInterpreter(work->home) == 0;
+}
+
+static int IsFile(const char *path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+static int IsMissing(const char *path)
+{
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        return 0;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 // Keeps the policy as it was before our first installation: a backup, once
-// there, is never replaced.
+// there, is never replaced. COPY_OK when the home's policy may now be replaced
+// (it has a backup, or there is none to keep), COPY_FAILED when it must stay,
+// COPY_ABORTED when the user aborted.
 static int BackUpPolicy(JavaWork *work)
 {
     char backup[BACKUP_PATH_SIZE];
     const char *policy = work->home + 1;
+    if (IsMissing(policy))
+        return COPY_OK;
     // A backup name cut by the buffer would name another file.
     if (strlen(policy) + sizeof ".ocf-bak" > sizeof backup)
         return COPY_FAILED;
     FormatTextBounded(backup, sizeof backup, "%s.ocf-bak", policy);
     // Not OpenFile: it fails on paths past 128 characters, so a reinstall would
     // take the backup for missing and overwrite it with our own policy.
-    if (GetFileAttributesA(backup) != INVALID_FILE_ATTRIBUTES)
-        return COPY_OK;
-    return CopyFileGuarded(policy, backup, 0);
+    if (!IsFile(backup) && CopyFileGuarded(policy, backup, 0) == COPY_ABORTED)
+        return COPY_ABORTED;
+    return IsFile(backup) ? COPY_OK : COPY_FAILED;
 }
 
 static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targets, int is_jre)
@@ -129,9 +146,10 @@ static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targ
 
     if (!JoinToHome(work, targets->policy))
         return;
-    if (BackUpPolicy(work) == COPY_ABORTED)
-        goto aborted;
-    result = CopyFileGuarded("java.policy", work->home + 1, 0);
+    // Without a backup the user's own policy would be lost: leave it alone.
+    result = BackUpPolicy(work);
+    if (result == COPY_OK)
+        result = CopyFileGuarded("java.policy", work->home + 1, 0);
     if (result == COPY_ABORTED)
         goto aborted;
     if (result == COPY_OK)
@@ -184,8 +202,7 @@ static void InstallIntoRegisteredJava(JavaWork *work, int *outcome)
 
 static int SystemDirectoryInHome(JavaWork *work)
 {
-    UINT length = GetSystemDirectoryA(work->home, JAVA_HOME_BUFFER_SIZE);
-    return length != 0 && length < JAVA_HOME_BUFFER_SIZE;
+    return ReadSystemDirectory(work->home, JAVA_HOME_BUFFER_SIZE);
 }
 
 static int CopyIntoSystemDirectory(JavaWork *work, const char *source, const char *target)
@@ -242,11 +259,11 @@ static void PlaceSecondBridge(JavaWork *work)
 static int Report(const JavaWork *work, int outcome, char *message, unsigned int message_size)
 {
     if (work->aborted) {
-        CopyTextBounded(message, message_size, "Przerwa na życzenie użytkownika");
+        CopyTextBounded(message, message_size, TEXT_USER_ABORT);
         return RESULT_ABORTED;
     }
     if (outcome == OUTCOME_PACKAGE_INCOMPLETE) {
-        CopyTextBounded(message, message_size, "Instalator jest niekompletny");
+        CopyTextBounded(message, message_size, TEXT_PACKAGE_INCOMPLETE);
         return RESULT_ERROR;
     }
     if (outcome == OUTCOME_JAVA_NOT_FOUND) {

@@ -6,6 +6,8 @@
 #include <direct.h>
 #include <string.h>
 
+static const char TREE_SOURCE[] = "jars\\*";
+
 enum NetscapeOutcome {
     NS_NONE,
     NS_PACKAGE_INCOMPLETE,
@@ -37,27 +39,14 @@ static int ReadInstallDirectory(HKEY key, char *path)
     return length > 0 ? length : -1;
 }
 
-static int IsDotEntry(const char *name)
-{
-    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
-}
-
-// The search pattern must survive the join whole, or the cut-back at its "*"
-// would not leave the "Users" directory.
-static int EndsWithWildcard(const char *pattern)
-{
-    size_t length = strlen(pattern);
-    return length >= 2 && pattern[length - 2] == '\\' && pattern[length - 1] == '*';
-}
-
 // Copies the configuration into every profile directory of "Users" under the
 // profile parent that `path` holds.
 static void PlaceInProfiles(char *path, NetscapeRun *run)
 {
-    AppendPathComponent(path, "Users\\*");
     WIN32_FIND_DATAA entry;
     HANDLE search = INVALID_HANDLE_VALUE;
-    if (EndsWithWildcard(path))
+    // Whole, or the cut-back at its "*" would not leave the "Users" directory.
+    if (AppendWholePathComponent(path, "Users\\*"))
         search = FindFirstFileA(path, &entry);
     if (search != INVALID_HANDLE_VALUE) {
         size_t users_length = strlen(path) - 1;
@@ -68,9 +57,10 @@ static void PlaceInProfiles(char *path, NetscapeRun *run)
                 continue;
             ++run->profiles_found;
             path[users_length] = '\0';
-            AppendPathComponent(path, entry.cFileName);
-            AppendPathComponent(path, ".opencard.properties");
-            int result = CopyFileGuarded("opencard.properties", path, 0);
+            int result = COPY_FAILED;
+            if (AppendWholePathComponent(path, entry.cFileName) &&
+                AppendWholePathComponent(path, ".opencard.properties"))
+                result = CopyFileGuarded("opencard.properties", path, 0);
             if (result == COPY_ABORTED) {
                 run->aborted = 1;
                 break;
@@ -94,8 +84,11 @@ static void PlaceNetscapeFiles(HKEY key, NetscapeRun *run)
         return;
     }
 
-    AppendPathComponent(path, "Program\\java\\classes");
-    int result = CopyTree("jars\\*", path, 1, run->failed_path);
+    // A path cut by the bound would name another file: a failed copy.
+    int result = COPY_FAILED;
+    CopyTextBounded(run->failed_path, PATH_BUFFER_SIZE, TREE_SOURCE);
+    if (AppendWholePathComponent(path, "Program\\java\\classes"))
+        result = CopyTree(TREE_SOURCE, path, 1, run->failed_path);
     if (result == COPY_ABORTED) {
         run->aborted = 1;
         return;
@@ -109,8 +102,9 @@ static void PlaceNetscapeFiles(HKEY key, NetscapeRun *run)
     // Cut back to the end of the value's text rather than to its stored size:
     // a trailing backslash or extra terminators then change nothing.
     path[length] = '\0';
-    AppendPathComponent(path, "Program\\java\\bin\\ocfpcsc1.dll");
-    result = CopyFileGuarded("ocfpcsc1.dll", path, 0);
+    result = COPY_FAILED;
+    if (AppendWholePathComponent(path, "Program\\java\\bin\\ocfpcsc1.dll"))
+        result = CopyFileGuarded("ocfpcsc1.dll", path, 0);
     if (result == COPY_ABORTED) {
         run->aborted = 1;
         return;
@@ -146,12 +140,12 @@ int InstallNetscapeComponents(char *message, unsigned int message_size)
     }
 
     if (run.aborted) {
-        CopyTextBounded(message, message_size, "Przerwa na życzenie użytkownika");
+        CopyTextBounded(message, message_size, TEXT_USER_ABORT);
         return RESULT_ABORTED;
     }
     switch (run.outcome) {
     case NS_PACKAGE_INCOMPLETE:
-        CopyTextBounded(message, message_size, "Instalator jest niekompletny");
+        CopyTextBounded(message, message_size, TEXT_PACKAGE_INCOMPLETE);
         return RESULT_ERROR;
     case NS_NOT_FOUND:
         CopyTextBounded(message, message_size,

@@ -32,7 +32,11 @@ static int GemplusReaderKnown(void)
     ListReadersFunction list_readers;
     // Only the system's own copy: an installer started from a download folder
     // with administrator rights must not load a winscard.dll planted beside it.
+    // The flag also keeps winscard's own imports to the system directory;
+    // where it is refused, the full path is the next best.
     HMODULE library = LoadLibraryExA("winscard.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library == NULL && GetLastError() == ERROR_INVALID_PARAMETER)
+        library = (HMODULE)LoadLibraryFromSystemDirectory("winscard.dll");
     if (library == NULL)
         return 0;
     list_readers = (ListReadersFunction)(void *)GetProcAddress(library, "SCardListReadersA");
@@ -96,7 +100,7 @@ int InstallReaderDriver(int reader_type, char *message, unsigned int message_siz
         return RESULT_WARNING;
     }
     if (_chdir("Drivers") != 0) {
-        CopyTextBounded(message, message_size, "Instalator jest niekompletny");
+        CopyTextBounded(message, message_size, TEXT_PACKAGE_INCOMPLETE);
         return RESULT_ERROR;
     }
     file_name = DriverInstallerFor(reader_type);

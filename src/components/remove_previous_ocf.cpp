@@ -8,10 +8,11 @@ int RemovePreviousOcf(char *message, unsigned int message_size)
 {
     char path[PATH_BUFFER_SIZE];
     // An unknown system directory means there is nothing we could remove.
-    UINT length = GetSystemDirectoryA(path, PATH_BUFFER_SIZE);
-    if (length == 0 || length >= PATH_BUFFER_SIZE)
+    if (!ReadSystemDirectory(path, PATH_BUFFER_SIZE))
         return 1;
-    AppendPathComponent(path, "ocf1.2.jar");
+    // A cut name would be another file's.
+    if (!AppendWholePathComponent(path, "ocf1.2.jar"))
+        return 1;
     if (DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND)
         return 1;
     CopyTextBounded(message, message_size, "Błąd kasowania pliku ocf1.2.jar w katalogu systemowym");

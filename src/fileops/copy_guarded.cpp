@@ -64,8 +64,12 @@ int CopyFileGuarded(const char *source, const char *target, int compare_mode)
             DescribeFile(&source_facts, source, &source_info);
             DescribeFile(&target_facts, target, &target_info);
             char text[PROMPT_TEXT_SIZE];
+            wchar_t shown_text[PROMPT_TEXT_SIZE];
+            wchar_t shown_caption[sizeof CONFLICT_PROMPT_CAPTION];
             FormatConflictPrompt(text, sizeof text, &source_facts, &target_facts);
-            int answer = MessageBoxA(NULL, text, CONFLICT_PROMPT_CAPTION,
+            WidenPolishText(text, shown_text, PROMPT_TEXT_SIZE);
+            WidenPolishText(CONFLICT_PROMPT_CAPTION, shown_caption, sizeof CONFLICT_PROMPT_CAPTION);
+            int answer = MessageBoxW(NULL, shown_text, shown_caption,
                                      MB_ABORTRETRYIGNORE | MB_ICONQUESTION | MB_DEFBUTTON2);
             if (answer == IDABORT) {
                 result = COPY_ABORTED;

@@ -3,11 +3,6 @@
 #include <windows.h>
 #include <string.h>
 
-static int IsDotEntry(const char *name)
-{
-    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
-}
-
 // Splits the pattern into its prefix (up to and including the last backslash)
 // and its wildcard tail. A pattern without a backslash has an empty prefix.
 static void SplitPattern(const char *pattern, char *prefix, const char **tail)
@@ -26,20 +21,28 @@ static void SplitPattern(const char *pattern, char *prefix, const char **tail)
     *tail = last_backslash + 1;
 }
 
+// A path that would be cut by the 260-character bound names another file or
+// directory: the entry then counts as a failed copy, named by its source path.
 static int CopyDirectoryEntry(const char *prefix, const char *tail, const char *target_dir,
                               const char *name, char *failed_path_out)
 {
     char target_subdir[PATH_BUFFER_SIZE];
+    char subdir_pattern[PATH_BUFFER_SIZE];
     CopyTextBounded(target_subdir, sizeof target_subdir, target_dir);
-    AppendPathComponent(target_subdir, name);
+    CopyTextBounded(subdir_pattern, sizeof subdir_pattern, prefix);
+    int whole = AppendWholePathComponent(subdir_pattern, name);
+    size_t source_length = strlen(subdir_pattern);
+    whole = whole && AppendWholePathComponent(subdir_pattern, tail) &&
+            AppendWholePathComponent(target_subdir, name);
+    if (!whole) {
+        subdir_pattern[source_length] = '\0';
+        CopyTextBounded(failed_path_out, PATH_BUFFER_SIZE, subdir_pattern);
+        return COPY_FAILED;
+    }
     if (!CreateDirectoryA(target_subdir, NULL) && GetLastError() != ERROR_ALREADY_EXISTS) {
         CopyTextBounded(failed_path_out, PATH_BUFFER_SIZE, target_subdir);
         return TREE_MKDIR_FAILED;
     }
-    char subdir_pattern[PATH_BUFFER_SIZE];
-    CopyTextBounded(subdir_pattern, sizeof subdir_pattern, prefix);
-    AppendPathComponent(subdir_pattern, name);
-    AppendPathComponent(subdir_pattern, tail);
     return CopyTree(subdir_pattern, target_subdir, 1, failed_path_out);
 }
 
@@ -48,11 +51,11 @@ static int CopyFileEntry(const char *prefix, const char *target_dir, const char 
 {
     char source_file[PATH_BUFFER_SIZE];
     char target_file[PATH_BUFFER_SIZE];
+    int result = COPY_FAILED;
     CopyTextBounded(source_file, sizeof source_file, prefix);
-    AppendPathComponent(source_file, name);
     CopyTextBounded(target_file, sizeof target_file, target_dir);
-    AppendPathComponent(target_file, name);
-    int result = CopyFileGuarded(source_file, target_file, 0);
+    if (AppendWholePathComponent(source_file, name) && AppendWholePathComponent(target_file, name))
+        result = CopyFileGuarded(source_file, target_file, 0);
     if (result != COPY_OK)
         CopyTextBounded(failed_path_out, PATH_BUFFER_SIZE, source_file);
     return result;

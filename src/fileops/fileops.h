@@ -24,6 +24,14 @@ enum { PATH_CHARS_MAX = 260, PATH_BUFFER_SIZE = 261, PROMPT_TEXT_SIZE = 512 };
 // already ends with one or is empty; the whole text stays at 260 characters.
 void AppendPathComponent(char *path, const char *element);
 
+// AppendPathComponent that tells whether the whole element was joined: 0 when
+// the 260-character bound cut it, and the path then names something else.
+// Every path that is copied to, deleted, run or searched is joined this way.
+int AppendWholePathComponent(char *path, const char *element);
+
+// 1 for the "." and ".." entries that every directory listing holds.
+int IsDotEntry(const char *name);
+
 // Copy, append and format into a buffer of `size` bytes, always terminated and
 // never written past `size`. A null buffer or a zero size writes nothing.
 void CopyTextBounded(char *buffer, size_t size, const char *text);
@@ -44,7 +52,19 @@ struct PromptFileFacts {
 void FormatConflictPrompt(char *buffer, size_t size, const PromptFileFacts *source,
                           const PromptFileFacts *target);
 
-// Win32 operations (copy_guarded.cpp, copy_tree.cpp).
+// Win32 operations (system_directories.cpp, polish_text.cpp, copy_guarded.cpp,
+// copy_tree.cpp).
+
+// The system or the Windows directory into `buffer` of `size` bytes; 0 when it
+// is unavailable or does not fit whole (the platform then writes nothing).
+int ReadSystemDirectory(char *buffer, unsigned int size);
+int ReadWindowsDirectory(char *buffer, unsigned int size);
+
+// Converts the Windows-1250 `text` to UTF-16 in `wide` of `count` characters,
+// always terminated: what the installer shows appears with its Polish letters
+// whatever the system's ANSI code page. A longer text is cut at count - 1
+// characters; a text that does not convert leaves `wide` empty.
+void WidenPolishText(const char *text, wchar_t *wide, unsigned int count);
 
 extern const char CONFLICT_PROMPT_CAPTION[];
 

@@ -18,3 +18,18 @@ void AppendPathComponent(char *path, const char *element)
     memcpy(path + length, element, element_length);
     path[length + element_length] = '\0';
 }
+
+int AppendWholePathComponent(char *path, const char *element)
+{
+    size_t before = strlen(path);
+    size_t expected = before + strlen(element);
+    if (before > 0 && path[before - 1] != '\\')
+        ++expected;
+    AppendPathComponent(path, element);
+    return strlen(path) == expected;
+}
+
+int IsDotEntry(const char *name)
+{
+    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}

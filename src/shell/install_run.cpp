@@ -61,9 +61,9 @@ void RunSteps(HWND dialog, StepOutcomes *steps)
     ComposeReport(steps, report, sizeof report, status);
     for (int step = 0; step < STEP_COUNT; ++step) {
         if (status[step] != NULL)
-            SetDlgItemTextA(dialog, STATUS_LABEL[step], status[step]);
+            SetDlgItemTextPolish(dialog, STATUS_LABEL[step], status[step]);
     }
-    SetDlgItemTextA(dialog, IDC_DETAILS, report);
+    SetDlgItemTextPolish(dialog, IDC_DETAILS, report);
     SetCursor(kept);
 }
 

@@ -27,8 +27,8 @@ void UpdateButtonCaptions(HWND dialog)
     char caption[32];
     FormatTextBounded(caption, sizeof caption, "&Szczegóły %s",
                       g_details_state == DETAILS_COLLAPSED ? ">>" : "<<");
-    SetDlgItemTextA(dialog, IDOK, caption);
-    SetDlgItemTextA(dialog, IDCANCEL, "&Zamknij");
+    SetDlgItemTextPolish(dialog, IDOK, caption);
+    SetDlgItemTextPolish(dialog, IDCANCEL, "&Zamknij");
 }
 
 void Initialise(HWND dialog)
@@ -37,7 +37,7 @@ void Initialise(HWND dialog)
 
     char title[64];
     FormatTextBounded(title, sizeof title, "Instalator czytnika kart mikroproc. [v%d.%d]", 2, 8);
-    SetWindowTextA(dialog, title);
+    SetWindowTextPolish(dialog, title);
 
     RECT window, details;
     GetWindowRect(dialog, &window);
@@ -73,9 +73,10 @@ void ToggleDetails(HWND dialog)
 void Close(HWND dialog)
 {
     if (g_details_state != DETAILS_NOT_RUN)
-        MessageBoxA(dialog, "Dla poprawnego zakończenia instalacji konieczne jest zrestartowanie "
-                            "komputera.",
-                    "Info", MB_OK);
+        ShowMessageBoxPolish(dialog,
+                             "Dla poprawnego zakończenia instalacji konieczne jest "
+                             "zrestartowanie komputera.",
+                             "Info", MB_OK);
     EndDialog(dialog, 0);
 }
 

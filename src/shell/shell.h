@@ -65,7 +65,15 @@ void ComposeReport(const StepOutcomes *steps, char *report, size_t report_size,
 #ifdef _WIN32
 #include <windows.h>
 
-// main_dialog.cpp
+// shown_text.cpp: every text that the shell shows passes here. The texts are
+// Windows-1250 and show as UTF-16, so their Polish letters come out right
+// whatever the system's ANSI code page. A text longer than the report is cut.
+int ShowMessageBoxPolish(HWND owner, const char *text, const char *caption, UINT type);
+void SetDlgItemTextPolish(HWND dialog, int control_id, const char *text);
+void SetWindowTextPolish(HWND window, const char *text);
+
+// main_dialog.cpp; the dialog is a Unicode one (DialogBoxParamW), since
+// controls made by the ANSI call keep their texts in the system's code page.
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
 // install_run.cpp: reads the check boxes and the reader selection, runs the

@@ -23,7 +23,7 @@ imports=$(echo "$header" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z
 [ -n "$imports" ] || fail "no import table found"
 for dll in $imports; do
     case $dll in
-        KERNEL32.DLL | USER32.DLL | ADVAPI32.DLL | MSVCRT.DLL) ;;
+        KERNEL32.DLL | USER32.DLL | ADVAPI32.DLL | MSVCRT.DLL | COMCTL32.DLL) ;;
         *) fail "imports from $dll" ;;
     esac
 done

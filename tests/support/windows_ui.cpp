@@ -96,6 +96,23 @@ MessageBoxLook LookOf(HWND box)
     return look;
 }
 
+std::wstring ReadWindowTextW(HWND window)
+{
+    wchar_t text[4096] = L"";
+    int length = GetWindowTextW(window, text, 4096);
+    return std::wstring(text, length > 0 ? length : 0);
+}
+
+std::wstring ReadControlTextW(HWND dialog, int control_id)
+{
+    HWND control = GetDlgItem(dialog, control_id);
+    if (control == nullptr)
+        return std::wstring();
+    wchar_t text[8192] = L"";
+    LRESULT length = SendMessageW(control, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(text));
+    return std::wstring(text, length > 0 ? (size_t)length : 0);
+}
+
 void PressButton(HWND dialog, int button_id)
 {
     HWND button = GetDlgItem(dialog, button_id);
@@ -138,6 +155,12 @@ std::vector<std::string> PromptAnswerer::Texts()
     return texts_;
 }
 
+std::vector<std::wstring> PromptAnswerer::WideTexts()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return wide_texts_;
+}
+
 int PromptAnswerer::Count()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -164,11 +187,13 @@ void PromptAnswerer::Watch()
             continue;
         std::string text = ReadControlText(box, MESSAGE_BOX_TEXT_ID);
         MessageBoxLook look = LookOf(box);
+        std::wstring wide_text = ReadControlTextW(box, MESSAGE_BOX_TEXT_ID);
         int button = IDABORT;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             texts_.push_back(text);
             looks_.push_back(look);
+            wide_texts_.push_back(wide_text);
             if (answers_.empty()) {
                 ++unexpected_;
             } else {

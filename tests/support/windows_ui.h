@@ -35,6 +35,9 @@ HWND WaitForWindow(const char *class_name, const char *caption, int timeout_ms);
 bool WaitForWindowGone(HWND window, int timeout_ms);
 std::string ReadWindowText(HWND window);
 std::string ReadControlText(HWND dialog, int control_id);
+// The same as UTF-16: what the window holds, whatever this process's code page.
+std::wstring ReadWindowTextW(HWND window);
+std::wstring ReadControlTextW(HWND dialog, int control_id);
 void PressButton(HWND dialog, int button_id);
 // Waits up to timeout_ms for a control to read `text`; false when it did not.
 bool WaitForText(HWND dialog, int control_id, const std::string &text, int timeout_ms = 10000);
@@ -55,6 +58,7 @@ public:
     // Texts and looks of every box seen so far, answered or not.
     std::vector<std::string> Texts();
     std::vector<MessageBoxLook> Looks();
+    std::vector<std::wstring> WideTexts();
     int Count();
     int UnexpectedCount();
     int UnusedAnswers();
@@ -67,6 +71,7 @@ private:
     std::deque<int> answers_;
     std::vector<std::string> texts_;
     std::vector<MessageBoxLook> looks_;
+    std::vector<std::wstring> wide_texts_;
     int unexpected_ = 0;
     std::atomic<bool> stop_{false};
     std::thread thread_;

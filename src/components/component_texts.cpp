@@ -2,6 +2,9 @@
 
 #include "fileops.h"
 
+const char TEXT_USER_ABORT[] = "Przerwa na życzenie użytkownika";
+const char TEXT_PACKAGE_INCOMPLETE[] = "Instalator jest niekompletny";
+
 void FormatCopyError(char *message, unsigned int message_size, int copy_result,
                      const char *failed_path)
 {

@@ -1,0 +1,48 @@
+#!/bin/bash
+# Every function that the shipped program imports must be on the reviewed list
+# below: a function that Windows Vista x64 lacks keeps the program from
+# starting there at all. Anything newer is looked up with GetProcAddress.
+#   vista_imports_test.sh PROGRAM OBJDUMP
+set -euo pipefail
+program=$1 objdump=$2
+
+# Reviewed: kernel32, user32, advapi32 and comctl32 entries each have Windows
+# Vista or earlier as "Minimum supported client" on their Microsoft page
+# (SetDllDirectoryA: Vista, XP SP1; InitCommonControls: Vista; the rest
+# Windows 2000 or XP). msvcrt entries are exports of Vista x64's msvcrt.dll
+# since Windows 2000 and need none of the run-time's start-up; mingw-w64
+# links strnlen, which that msvcrt lacks, from its own static library. The
+# list holds what the program imports, so that a new import is reviewed here.
+reviewed="
+ADVAPI32.DLL RegCloseKey RegEnumKeyA RegOpenKeyExA RegQueryValueExA
+COMCTL32.DLL InitCommonControls
+KERNEL32.DLL CloseHandle CopyFileA CreateDirectoryA CreateFileA CreateProcessA DeleteFileA
+KERNEL32.DLL ExitProcess FileTimeToSystemTime FindClose FindFirstFileA FindNextFileA FreeLibrary
+KERNEL32.DLL GetCommandLineA GetEnvironmentVariableA GetExitCodeProcess GetFileAttributesA
+KERNEL32.DLL GetFileInformationByHandle GetLastError GetModuleHandleA GetProcAddress
+KERNEL32.DLL GetSystemDirectoryA GetWindowsDirectoryA GlobalAlloc GlobalFree LoadLibraryA
+KERNEL32.DLL LoadLibraryExA MultiByteToWideChar SetDllDirectoryA SetFileAttributesA
+KERNEL32.DLL WaitForSingleObject
+USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
+USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
+USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow
+MSVCRT.DLL _chdir _vsnprintf memcpy memset strcmp strlen strrchr
+"
+allowed=$(echo "$reviewed" | awk 'NF { for (i = 2; i <= NF; ++i) print $1 "!" $i }' | sort -u)
+
+# objdump -p: a "DLL Name:" line, then one "<vma> <hint> <name>" line per
+# function; an import by ordinal has no name and cannot be on the list.
+imported=$("$objdump" -p "$program" | awk '
+    /^[[:space:]]*DLL Name:/ { dll = toupper($3); next }
+    dll != "" && NF == 0 { dll = ""; next }
+    dll != "" && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print dll "!" (NF >= 3 ? $3 : "#" $2) }
+' | sort -u)
+[ -n "$imported" ] || { echo "FAIL: no imported function found" >&2; exit 1; }
+
+unreviewed=$(comm -23 <(echo "$imported") <(echo "$allowed"))
+if [ -n "$unreviewed" ]; then
+    echo "FAIL: not on the list of functions that Windows Vista x64 has:" >&2
+    echo "$unreviewed" | sed 's/^/  /' >&2
+    exit 1
+fi
+echo "$(echo "$imported" | wc -l) imported functions, all on the reviewed list"
