@@ -20,7 +20,7 @@ KERNEL32.DLL CloseHandle CopyFileA CreateDirectoryA CreateFileA CreateProcessA D
 KERNEL32.DLL ExitProcess FileTimeToSystemTime FindClose FindFirstFileA FindNextFileA FreeLibrary
 KERNEL32.DLL GetCommandLineA GetEnvironmentVariableA GetExitCodeProcess GetFileAttributesA
 KERNEL32.DLL GetFileInformationByHandle GetLastError GetModuleHandleA GetProcAddress
-KERNEL32.DLL GetSystemDirectoryA GetWindowsDirectoryA GlobalAlloc GlobalFree LoadLibraryA
+KERNEL32.DLL GetSystemDirectoryA GetWindowsDirectoryA GlobalAlloc GlobalFree
 KERNEL32.DLL LoadLibraryExA MultiByteToWideChar SetDllDirectoryA SetFileAttributesA
 KERNEL32.DLL WaitForSingleObject
 USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
