@@ -38,15 +38,47 @@ cp "$CLASS_DIR/CopyPolicyFile.class" "$SUN_SOURCES/.java.policy" \
 major=$(od -An -j6 -N2 -tu1 "$CLASS_DIR/CopyPolicyFile.class" | awk '{print $1 * 256 + $2}')
 [ "$major" -le 52 ] || fail "class file version $major is newer than Java 8"
 
-for name in .java.policy .opencard.properties; do
-    echo "older copy" >"$WORK/home/$name"
-    run_case "$WORK/home" "$name"
-    [ "$status" -eq 0 ] || fail "$name: exit status $status: $(cat "$WORK/err")"
-    cmp -s "$WORK/sun/$name" "$WORK/home/$name" || fail "$name: not copied over the older copy"
-done
+# What the user had in the home directory, and what is there afterwards.
+# "-" is no file, "dir" a folder; "package" is the package's own file.
+#   case | user's file | backup before | exit | user's file after | backup after
+while IFS='|' read -r what file backup exit_ok file_after backup_after; do
+    home=$WORK/table/$what
+    mkdir -p "$home"
+    [ "$file" = - ] || echo "$file" >"$home/.java.policy"
+    case $backup in -) ;; dir) mkdir "$home/.java.policy.ocf-bak" ;;
+        *) echo "$backup" >"$home/.java.policy.ocf-bak" ;; esac
+    run_case "$home" .java.policy
+    if [ "$exit_ok" = yes ]; then
+        [ "$status" -eq 0 ] || fail "$what: exit status $status: $(cat "$WORK/err")"
+    else
+        expect_one_line_failure "$what"
+    fi
+    [ "$file_after" = package ] && file_after=$(cat "$WORK/sun/.java.policy")
+    [ "$(cat "$home/.java.policy" 2>/dev/null)" = "$file_after" ] || fail "$what: wrong policy left"
+    if [ "$backup_after" = dir ]; then
+        [ -d "$home/.java.policy.ocf-bak" ] || fail "$what: the folder in the backup's place is gone"
+    elif [ "$backup_after" = - ]; then
+        [ ! -e "$home/.java.policy.ocf-bak" ] || fail "$what: a backup appeared"
+    else
+        [ "$(cat "$home/.java.policy.ocf-bak")" = "$backup_after" ] || fail "$what: wrong backup"
+    fi
+done <<'TABLE'
+no file yet|-|-|yes|package|-
+first replacement|user's own|-|yes|package|user's own
+backup of an earlier run|user's own, later|user's own|yes|package|user's own
+folder in the backup's place|user's own|dir|no|user's own|dir
+TABLE
+
+echo "older copy" >"$WORK/home/.opencard.properties"
+run_case "$WORK/home" .opencard.properties
+[ "$status" -eq 0 ] || fail ".opencard.properties: exit status $status: $(cat "$WORK/err")"
+cmp -s "$WORK/sun/.opencard.properties" "$WORK/home/.opencard.properties" ||
+    fail ".opencard.properties: not copied over the older copy"
+[ "$(cat "$WORK/home/.opencard.properties.ocf-bak")" = "older copy" ] ||
+    fail ".opencard.properties: the older copy has no backup"
 grep -q 'Pcsc10CardTerminalFactory' "$WORK/home/.opencard.properties" ||
     fail ".opencard.properties names no PC/SC terminal factory"
-grep -q 'loadLibrary.ocfpcsc1' "$WORK/home/.java.policy" ||
+grep -q 'loadLibrary.ocfpcsc1' "$WORK/sun/.java.policy" ||
     fail ".java.policy does not let OCF load its bridge library"
 
 run_case "$WORK/home"

@@ -1,5 +1,7 @@
 import java.io.IOException;
+import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.Files;
+import java.nio.file.LinkOption;
 import java.nio.file.Path;
 import java.nio.file.Paths;
 import java.nio.file.StandardCopyOption;
@@ -12,17 +14,24 @@ import java.nio.file.StandardCopyOption;
  *
  *     java CopyPolicyFile .java.policy
  *
- * Exit status 0 when the file is in place (an older copy is replaced),
- * non-zero with one line on the error stream otherwise. Built for Java 8 so
- * that old runtimes can run it.
+ * The user's own file is never lost: before the first replacement it is
+ * kept beside itself as "<file>.ocf-bak", and a backup made by an earlier run
+ * is left as it is, so it holds what the user had before the first
+ * installation. Where no backup can be made, the user's file stays.
+ *
+ * Exit status 0 when the file is in place, non-zero with one line on the
+ * error stream otherwise (nothing replaced). Built for Java 8 so that old
+ * runtimes can run it.
  */
 public final class CopyPolicyFile {
     private static final String[] PACKAGE_FILES = {".java.policy", ".opencard.properties"};
+    private static final String BACKUP_SUFFIX = ".ocf-bak";
 
     static final int OK = 0;
     static final int BAD_ARGUMENT = 2;
     static final int NO_SOURCE = 3;
     static final int NOT_WRITTEN = 4;
+    static final int NO_BACKUP = 5;
 
     private CopyPolicyFile() {
     }
@@ -48,12 +57,42 @@ public final class CopyPolicyFile {
             return fail(NOT_WRITTEN, "nieznany katalog domowy uzytkownika");
         }
         Path target = Paths.get(home, name);
+        if (Files.exists(target, LinkOption.NOFOLLOW_LINKS)) {
+            String problem = backUp(target, Paths.get(home, name + BACKUP_SUFFIX));
+            if (problem != null) {
+                return fail(NO_BACKUP, problem);
+            }
+        }
         try {
             Files.copy(source, target, StandardCopyOption.REPLACE_EXISTING);
         } catch (IOException | SecurityException | UnsupportedOperationException e) {
             return fail(NOT_WRITTEN, "nie mozna zapisac " + target + ": " + e);
         }
         return OK;
+    }
+
+    /** Null when the user's file has its backup now; otherwise why not. */
+    private static String backUp(Path target, Path backup) {
+        if (!Files.isRegularFile(target)) {
+            return "nie jest plikiem: " + target;
+        }
+        if (Files.isRegularFile(backup, LinkOption.NOFOLLOW_LINKS)) {
+            return null;
+        }
+        try {
+            Files.copy(target, backup);
+            return null;
+        } catch (FileAlreadyExistsException e) {
+            return "nie mozna zachowac kopii " + backup + ": " + e;
+        } catch (IOException | SecurityException | UnsupportedOperationException e) {
+            // A backup cut short would pass for the user's file on the next run.
+            try {
+                Files.deleteIfExists(backup);
+            } catch (IOException | SecurityException ignored) {
+                // The error below says what went wrong.
+            }
+            return "nie mozna zachowac kopii " + backup + ": " + e;
+        }
     }
 
     private static boolean isPackageFile(String name) {
