@@ -142,7 +142,7 @@ TEST_F(InstallerResources, MainDialogIsTheClassicPolishTemplate)
     EXPECT_EQ(reader.Text(), "") << "window class";
     EXPECT_EQ(reader.Text(), "") << "title";
     EXPECT_EQ(reader.Word(), 8) << "point size";
-    EXPECT_EQ(reader.Text(), "MS Sans Serif");
+    EXPECT_EQ(reader.Text(), "MS Shell Dlg");
 
     for (int i = 0; i < count; ++i) {
         const ControlRow &row = EXPECTED_CONTROLS[i];
