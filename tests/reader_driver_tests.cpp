@@ -2,6 +2,7 @@
 // real system directory and a "Drivers" directory of real stand-in installers.
 #include "components.h"
 #include "doubles.h"
+#include "shell.h"
 #include "test_files.h"
 #include "windows_ui.h"
 
@@ -282,6 +283,24 @@ TEST(SystemLibraryByFullPath, LoadsTheSystemCopyNotOnePlantedBesideTheProgram)
                           (program_dir / "winscard.dll").c_str(), FALSE));
     EXPECT_EQ(RunProbe(program_dir.path(), program_dir.path(), "system-library"), 0);
     EXPECT_EQ(SystemWinscard::LoadedFrom(), SystemWinscard::SystemPath());
+}
+
+// Where SetDefaultDllDirectories is missing, the system DLLs that Windows loads
+// by name later are already the system directory's, whatever lies beside the
+// program then.
+TEST(DllSearchFallback, LoadsEachListedDllFromTheSystemDirectory)
+{
+    RestrictDllSearchFallback();
+    for (const char *name : PRELOADED_SYSTEM_DLLS) {
+        std::string path = JoinPath(SystemDirectory(), name);
+        if (!FileExists(path))
+            continue;  // Wine has no cryptbase.dll and no clbcatq.dll
+        HMODULE module = GetModuleHandleA(name);
+        ASSERT_NE(module, nullptr) << name;
+        char loaded[MAX_PATH] = "";
+        GetModuleFileNameA(module, loaded, sizeof loaded);
+        EXPECT_EQ(_stricmp(loaded, path.c_str()), 0) << loaded;
+    }
 }
 
 } // namespace

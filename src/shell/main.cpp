@@ -5,25 +5,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-typedef BOOL(WINAPI *SetDefaultDllDirectoriesFunction)(DWORD);
-
-// The package is often started from a download folder: a DLL planted beside
-// the installer must never be loaded in place of a system one. Vista, and 7
-// without the loader update KB2533623, lack SetDefaultDllDirectories (imported
-// statically, it would keep the program from starting there); SetDllDirectoryA
-// then at least takes the current directory out of the search.
-static void RestrictDllSearch(void)
-{
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    SetDefaultDllDirectoriesFunction set_default_directories = NULL;
-    if (kernel != NULL)
-        set_default_directories = (SetDefaultDllDirectoriesFunction)(void *)GetProcAddress(
-            kernel, "SetDefaultDllDirectories");
-    if (set_default_directories == NULL ||
-        !set_default_directories(LOAD_LIBRARY_SEARCH_SYSTEM32))
-        SetDllDirectoryA("");
-}
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();

@@ -72,6 +72,17 @@ int ShowMessageBoxPolish(HWND owner, const char *text, const char *caption, UINT
 void SetDlgItemTextPolish(HWND dialog, int control_id, const char *text);
 void SetWindowTextPolish(HWND window, const char *text);
 
+// dll_search.cpp: the package is often started from a download folder, and a
+// DLL planted beside the installer must never be loaded in place of a system
+// one. Where Windows has SetDefaultDllDirectories, only the system directory
+// is searched; elsewhere (Vista, 7 without KB2533623) the fallback takes the
+// current directory out of the search and loads the system DLLs that Windows
+// would load by name later from the system directory now. First thing at start.
+enum { PRELOADED_SYSTEM_DLL_COUNT = 10 };
+extern const char *const PRELOADED_SYSTEM_DLLS[PRELOADED_SYSTEM_DLL_COUNT];
+void RestrictDllSearch(void);
+void RestrictDllSearchFallback(void);
+
 // main_dialog.cpp; the dialog is a Unicode one (DialogBoxParamW), since
 // controls made by the ANSI call keep their texts in the system's code page.
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
