@@ -471,10 +471,11 @@ TEST_F(JavaPlugin, CommandsRunThroughTheInterpreterThatComspecNames)
 
     EXPECT_EQ(Install(), RESULT_WARNING);
     EXPECT_EQ(message, Partial(1, 0, 1, 2));
-    // After /c, the very command line that the C run-time's system() passed.
+    // After /c, the command line in one more pair of quotes, which /s takes off.
     std::vector<std::string> expected;
     for (const std::string &call : CommandsOf(home))
-        expected.push_back(sun + "\t\"" + interpreter + "\" /c " + call.substr(sun.size() + 1));
+        expected.push_back(sun + "\t\"" + interpreter + "\" /d /s /c \"" +
+                           call.substr(sun.size() + 1) + "\"");
     EXPECT_EQ(RecordedCalls(interpreter), expected);
     EXPECT_TRUE(Calls(home).empty());
 }
@@ -491,17 +492,28 @@ TEST_F(JavaPlugin, WithoutAUsableComspecTheSystemCmdRunsTheCommands)
     }
 }
 
-TEST(CommandInterpreter, ACommandTooLongForItsLineRunsNothing)
+TEST_F(JavaPlugin, TheRealCmdRunsTheLauncherOfAHomeWithParentheses)
 {
-    ScratchDir dir;
-    std::string interpreter = dir / "shell.exe";
-    ASSERT_TRUE(PlaceRecordingProgram(interpreter));
-    Comspec comspec(interpreter.c_str());
+    // Losing the quotes, cmd.exe would run the path's first word: Java.bat.
+    std::string home = MakeHome("(x64)\\jre1");
+    std::string planted_run = homes / "planted.ran";
+    ASSERT_TRUE(WriteTextFile(homes / "Java.bat", "echo ran> \"" + planted_run + "\"\r\n"));
+    Register(JRE, "1.8", home);
 
-    EXPECT_EQ(RunCommandInterpreter(std::string(2000, 'x').c_str()), -1);
-    EXPECT_TRUE(RecordedCalls(interpreter).empty());
-    EXPECT_EQ(RunCommandInterpreter("short"), 0);
-    EXPECT_EQ(RecordedCalls(interpreter).size(), 1u);
+    EXPECT_EQ(Install(), RESULT_OK) << message;
+    EXPECT_EQ(Calls(home), CommandsOf(home));
+    EXPECT_FALSE(FileExists(planted_run));
+}
+
+TEST(CommandInterpreter, TheLongestLineRunsAndOneMoreCharacterRunsNothing)
+{
+    Comspec comspec(nullptr);  // the system's cmd.exe
+    std::string cmd = JoinPath(SystemDirectory(), "cmd.exe");
+    // "<cmd>" /d /s /c "<command>" fills 1023 characters at most.
+    std::string longest = "exit 7";
+    longest.resize(1023 - cmd.size() - (sizeof "\"\" /d /s /c \"\"" - 1), ' ');
+    EXPECT_EQ(RunCommandInterpreter((longest + " ").c_str()), -1);
+    EXPECT_EQ(RunCommandInterpreter(longest.c_str()), 7);
 }
 
 } // namespace

@@ -20,14 +20,18 @@ static int ReadSystemCmd(char *interpreter)
            AppendWholePathComponent(interpreter, "cmd.exe");
 }
 
-// What follows /c is the command exactly as the C run-time's system() passed
-// it, so cmd.exe applies the same quote rules to it. The interpreter is quoted
-// for a path with a space; a line that would not fit is refused, never cut.
+// Without /s, cmd.exe drops the command's first and last quote unless the
+// quoted program exists and its path holds a space and none of &<>()@^| ; it
+// would then run the path's first word ("C:\Program.bat" for
+// "C:\Program Files (x86)\..."). With /s it takes off exactly the outer pair
+// and runs the command as written. /d: no AutoRun commands of the registry.
+// The interpreter is quoted for a path with a space; a line that would not
+// fit is refused, never cut.
 static int FormatCommandLine(char *line, const char *interpreter, const char *command)
 {
-    if (strlen(interpreter) + strlen(command) + sizeof "\"\" /c " > COMMAND_LINE_SIZE)
+    if (strlen(interpreter) + strlen(command) + sizeof "\"\" /d /s /c \"\"" > COMMAND_LINE_SIZE)
         return 0;
-    FormatTextBounded(line, COMMAND_LINE_SIZE, "\"%s\" /c %s", interpreter, command);
+    FormatTextBounded(line, COMMAND_LINE_SIZE, "\"%s\" /d /s /c \"%s\"", interpreter, command);
     return 1;
 }
 

@@ -19,12 +19,12 @@ int InstallNetscapeComponents(char *message, unsigned int message_size);
 int InstallJavaPluginComponents(char *message, unsigned int message_size);
 int InstallReaderDriver(int reader_type, char *message, unsigned int message_size);
 
-// Runs `command` through the command interpreter the way the C run-time's
-// system() does, without needing that run-time's start-up
-// (command_interpreter.cpp). The interpreter is the one that COMSPEC names, or
-// cmd.exe of the system directory when COMSPEC is unset, longer than a path or
-// cannot be started. It gets the command line `"<interpreter>" /c <command>`,
-// runs in the current directory without a console window, and is waited for.
+// Runs `command` through the command interpreter (command_interpreter.cpp):
+// the one that COMSPEC names, or cmd.exe of the system directory when COMSPEC
+// is unset, longer than a path or cannot be started. It gets the command line
+// `"<interpreter>" /d /s /c "<command>"`, so the command runs exactly as
+// written, its own quotes included; it runs in the current directory without
+// a console window, and is waited for.
 // Returns its exit code; -1 when nothing could be started, a command line that
 // would not fit its buffer included (a cut command never runs).
 int RunCommandInterpreter(const char *command);
