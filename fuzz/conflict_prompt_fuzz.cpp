@@ -1,9 +1,9 @@
 // FormatConflictPrompt with names of any length and any size and date fields:
 // the text is always terminated within its buffer; when the fixed text fits,
-// it holds both sizes and both dates in full and both names, whole when they
-// fit together and otherwise shortened from the front to no less than half of
-// the room each (or their whole length); when it does not fit, it is the
-// fixed text cut at the buffer.
+// it holds both sizes and both dates in full and both names between their
+// marks, whole when they fit together and otherwise shortened from the front
+// to no less than half of the room each (or their whole length); when it does
+// not fit, it is the fixed text cut at the buffer.
 #include "fileops.h"
 #include "fuzz_input.h"
 
@@ -17,7 +17,7 @@ namespace {
 
 const char HEAD[] =
     "Wykryto problem przy próbie skopiowania pliku do katalogu docelowego.\n"
-    "Podany plik już istnieje.\n\nInformacje o plikach:\n\nŹRÓDŁOWY\nNazwa: ";
+    "Podany plik już istnieje.\n\nInformacje o plikach:\n\nŹRÓDŁOWY\nNazwa: " NAME_BEGIN;
 const char ELLIPSIS[] = "...";
 
 struct FileCase {
@@ -90,8 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::string text(buffer, length);
     free(buffer);
 
-    const std::string middle_lines = FactsLines(source.facts) + "DOCELOWY\nNazwa: ";
-    const std::string tail = FactsLines(target.facts);
+    const std::string middle_lines =
+        NAME_END + FactsLines(source.facts) + "DOCELOWY\nNazwa: " NAME_BEGIN;
+    const std::string tail = NAME_END + FactsLines(target.facts);
     const std::string fixed = HEAD + middle_lines + tail;
     if (fixed.size() > buffer_size - 1) {
         if (text != fixed.substr(0, buffer_size - 1))

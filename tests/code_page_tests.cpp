@@ -117,11 +117,13 @@ TEST_F(WesternInstaller, EveryTextSetAtRunTimeShowsItsPolishLetters)
     EXPECT_EQ(restart_notices.WideTexts()[0], RESTART_TEXT_SHOWN);
 }
 
-TEST(WesternConflictPrompt, ShowsItsPolishLetters)
+TEST(WesternConflictPrompt, ShowsItsPolishLettersAndTheSystemsNames)
 {
     AssertWesternCodePage();
     ScratchDir dir;
-    std::string source = dir / "source.jar";
+    // A name as the file system gives it, in the system's code page.
+    std::string source = dir / "P\xE8re.jar";
+    const std::wstring source_shown = Widen(dir.path()) + L"\\Père.jar";
     std::string target = dir / "target.jar";
     ASSERT_TRUE(WriteTextFile(source, "new library"));
     ASSERT_TRUE(WriteTextFile(target, "installed library"));
@@ -137,7 +139,7 @@ TEST(WesternConflictPrompt, ShowsItsPolishLetters)
     EXPECT_EQ(prompts.WideTexts()[0],
               L"Wykryto problem przy próbie skopiowania pliku do katalogu docelowego.\n"
               L"Podany plik już istnieje.\n\nInformacje o plikach:\n\n"
-              L"ŹRÓDŁOWY\nNazwa: " + Widen(source) + L"\nRozmiar: 11\n"
+              L"ŹRÓDŁOWY\nNazwa: " + source_shown + L"\nRozmiar: 11\n"
               L"Data modyfikacji: 2023-01-02, 03:04:05\n\n"
               L"DOCELOWY\nNazwa: " + Widen(target) + L"\nRozmiar: 17\n"
               L"Data modyfikacji: 2004-11-12, 13:14:15\n\n");

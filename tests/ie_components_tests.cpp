@@ -87,7 +87,7 @@ TEST_F(IeComponents, MissingOcfTreeIsACopyErrorWithAnEmptyName)
     RemoveTree(package / "msie\\ocf");
     ASSERT_TRUE(MakeDirectories(java));
     EXPECT_EQ(Install(), RESULT_ERROR);
-    EXPECT_STREQ(message, "Błąd kopiowania pliku: kod #2, plik: `'");
+    EXPECT_STREQ(message, "Błąd kopiowania pliku: kod #2, plik: `" NAME_BEGIN NAME_END "'");
     EXPECT_EQ(InstallIeComponents(nullptr, 0), RESULT_ERROR);
     EXPECT_FALSE(FileExists(library));
     EXPECT_EQ(CurrentDirectory::Get(), package.path());
@@ -144,7 +144,8 @@ TEST_F(IeComponents, FailedLibraryCopyKeepsTheTree)
     ASSERT_TRUE(MakeDirectories(java));
     DeleteFileA((package / "msie\\ocfpcsc1.dll").c_str());
     EXPECT_EQ(Install(), RESULT_ERROR);
-    EXPECT_STREQ(message, "Błąd kopiowania pliku: kod #1, plik: `ocfpcsc1.dll'");
+    EXPECT_STREQ(message,
+                 "Błąd kopiowania pliku: kod #1, plik: `" NAME_BEGIN "ocfpcsc1.dll" NAME_END "'");
     EXPECT_EQ(InstallIeComponents(nullptr, 592), RESULT_ERROR);
     EXPECT_EQ(ReadTextFile(JoinPath(lib, "sub\\pcsc.jar")), "pcsc v2");
     EXPECT_FALSE(FileExists(library));

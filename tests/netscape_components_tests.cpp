@@ -179,7 +179,7 @@ TEST_F(NetscapeComponents, MissingJarsIsACopyErrorWithAnEmptyName)
     RemoveTree(package / "ns\\jars");
     SetInstallDirectory(install);
     EXPECT_EQ(Install(), RESULT_ERROR);
-    EXPECT_STREQ(message, "Błąd kopiowania pliku: kod #2, plik: `'");
+    EXPECT_STREQ(message, "Błąd kopiowania pliku: kod #2, plik: `" NAME_BEGIN NAME_END "'");
     ExpectNothingPlaced();
     EXPECT_EQ(CurrentDirectory::Get(), package.path());
 }
@@ -202,7 +202,8 @@ TEST_F(NetscapeComponents, FailedLibraryCopyTouchesNoProfile)
     RemoveTree(JoinPath(install, "Program\\java\\bin"));
     SetInstallDirectory(install);
     EXPECT_EQ(Install(), RESULT_ERROR);
-    EXPECT_STREQ(message, "Błąd kopiowania pliku: kod #1, plik: `ocfpcsc1.dll'");
+    EXPECT_STREQ(message,
+                 "Błąd kopiowania pliku: kod #1, plik: `" NAME_BEGIN "ocfpcsc1.dll" NAME_END "'");
     EXPECT_EQ(InstallNetscapeComponents(nullptr, 592), RESULT_ERROR);
     EXPECT_EQ(ReadTextFile(Classes("sub\\pcsc.jar")), "pcsc");
     EXPECT_FALSE(FileExists(Profile("alice")));
@@ -322,7 +323,8 @@ TEST_F(NetscapeComponents, LibraryPathThatWouldBeCutIsACopyError)
     ASSERT_TRUE(MakeDirectories(JoinPath(install, "Program\\java\\bin")));
     SetInstallDirectory(install);
     EXPECT_EQ(Install(), RESULT_ERROR);
-    EXPECT_STREQ(message, "Błąd kopiowania pliku: kod #1, plik: `ocfpcsc1.dll'");
+    EXPECT_STREQ(message,
+                 "Błąd kopiowania pliku: kod #1, plik: `" NAME_BEGIN "ocfpcsc1.dll" NAME_END "'");
     EXPECT_EQ(ReadTextFile(Classes("a.jar")), "a");
     EXPECT_FALSE(FileExists(JoinPath(install, "Program\\java\\bin\\ocfpcsc1.dl")));
     EXPECT_FALSE(FileExists(Profile("alice")));

@@ -91,10 +91,11 @@ struct CopyErrorCase {
 TEST(CopyErrorMessage, NamesTheCodeAndThePathWithinTheBuffer)
 {
     const CopyErrorCase cases[] = {
-        {2, "", 592, "Błąd kopiowania pliku: kod #2, plik: `'"},
-        {1, "ocfpcsc1.dll", 592, "Błąd kopiowania pliku: kod #1, plik: `ocfpcsc1.dll'"},
+        {2, "", 592, "Błąd kopiowania pliku: kod #2, plik: `" NAME_BEGIN NAME_END "'"},
+        {1, "ocfpcsc1.dll", 592,
+         "Błąd kopiowania pliku: kod #1, plik: `" NAME_BEGIN "ocfpcsc1.dll" NAME_END "'"},
         {3, "C:\\WINDOWS\\java\\lib\\a", 592,
-         "Błąd kopiowania pliku: kod #3, plik: `C:\\WINDOWS\\java\\lib\\a'"},
+         "Błąd kopiowania pliku: kod #3, plik: `" NAME_BEGIN "C:\\WINDOWS\\java\\lib\\a" NAME_END "'"},
         {1, "ocfpcsc1.dll", 12, "Błąd kopiow"},
         {4, "x", 1, ""},
     };
@@ -109,7 +110,8 @@ TEST(CopyErrorMessage, NamesTheCodeAndThePathWithinTheBuffer)
     std::string long_path(260, 'p');
     char buffer[592];
     FormatCopyError(buffer, sizeof buffer, 1, long_path.c_str());
-    EXPECT_EQ(std::string(buffer), "Błąd kopiowania pliku: kod #1, plik: `" + long_path + "'");
+    EXPECT_EQ(std::string(buffer), "Błąd kopiowania pliku: kod #1, plik: `" NAME_BEGIN + long_path +
+                                       NAME_END "'");
     FormatCopyError(nullptr, 592, 1, "ignored");
 }
 
@@ -130,9 +132,10 @@ TEST(ConflictPrompt, ShowsBothFilesWithSignedLowSizesAndUtcDates)
     EXPECT_STREQ(text,
                  "Wykryto problem przy próbie skopiowania pliku do katalogu docelowego.\n"
                  "Podany plik już istnieje.\n\nInformacje o plikach:\n\n"
-                 "ŹRÓDŁOWY\nNazwa: ocf1.2.jar\nRozmiar: 1234\n"
+                 "ŹRÓDŁOWY\nNazwa: " NAME_BEGIN "ocf1.2.jar" NAME_END "\nRozmiar: 1234\n"
                  "Data modyfikacji: 2024-03-07, 09:05:02\n\n"
-                 "DOCELOWY\nNazwa: C:\\Java\\lib\\ext\\ocf1.2.jar\nRozmiar: -2147483648\n"
+                 "DOCELOWY\nNazwa: " NAME_BEGIN "C:\\Java\\lib\\ext\\ocf1.2.jar" NAME_END
+                 "\nRozmiar: -2147483648\n"
                  "Data modyfikacji: 1999-12-31, 23:59:59\n\n");
 }
 
@@ -148,17 +151,17 @@ TEST(ConflictPrompt, LongNamesKeepTheirEndsAndEveryNumberShows)
     std::string shown = text;
     EXPECT_EQ(text[PROMPT_TEXT_SIZE], 'X');
     EXPECT_LT(shown.size(), (size_t)PROMPT_TEXT_SIZE);
-    EXPECT_NE(shown.find("\\source.jar\nRozmiar: 42\nData modyfikacji: 2001-02-03, 04:05:06"),
+    EXPECT_NE(shown.find("\\source.jar" NAME_END "\nRozmiar: 42\nData modyfikacji: 2001-02-03, 04:05:06"),
               std::string::npos);
-    EXPECT_NE(shown.find("\\target.jar\nRozmiar: 43\nData modyfikacji: 2011-12-13, 14:15:16\n\n"),
+    EXPECT_NE(shown.find("\\target.jar" NAME_END "\nRozmiar: 43\nData modyfikacji: 2011-12-13, 14:15:16\n\n"),
               std::string::npos);
-    EXPECT_NE(shown.find("Nazwa: ..."), std::string::npos);
+    EXPECT_NE(shown.find("Nazwa: " NAME_BEGIN "..."), std::string::npos);
 
     // A short source leaves its unused share to the long target.
     PromptFileFacts short_source = Facts("a.jar", 1, 2001, 1, 1, 0, 0, 0);
     FormatConflictPrompt(text, PROMPT_TEXT_SIZE, &short_source, &target);
     shown = text;
-    EXPECT_NE(shown.find("Nazwa: a.jar\n"), std::string::npos);
+    EXPECT_NE(shown.find("Nazwa: " NAME_BEGIN "a.jar" NAME_END "\n"), std::string::npos);
     EXPECT_EQ(shown.size(), (size_t)PROMPT_TEXT_SIZE - 1);
 }
 

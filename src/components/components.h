@@ -78,7 +78,8 @@ extern const char TEXT_USER_ABORT[];
 extern const char TEXT_PACKAGE_INCOMPLETE[];
 
 // The copy-error message of the components that place files: the copy result
-// as its code and the path that failed (empty when none).
+// as its code and the path that failed (empty when none), as a name of the
+// file system (NAME_BEGIN, NAME_END).
 void FormatCopyError(char *message, unsigned int message_size, int copy_result,
                      const char *failed_path);
 

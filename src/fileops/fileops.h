@@ -38,6 +38,13 @@ void CopyTextBounded(char *buffer, size_t size, const char *text);
 void AppendTextBounded(char *buffer, size_t size, const char *text);
 void FormatTextBounded(char *buffer, size_t size, const char *format, ...);
 
+// A name from the file system inside a shown text stands between these marks:
+// the installer's own texts are Windows-1250, but names come from the ANSI
+// calls in the system's code page. Windows names never hold characters 1 to
+// 31, so a mark is never part of a name.
+#define NAME_BEGIN "\x01"
+#define NAME_END "\x02"
+
 // What the conflict prompt shows of one file: its name as the caller gave it,
 // the low 32 bits of its size and its last-write time in UTC.
 struct PromptFileFacts {
@@ -47,8 +54,9 @@ struct PromptFileFacts {
 };
 
 // Composes the conflict prompt text into `buffer` (PROMPT_TEXT_SIZE bytes is
-// what the copy uses). Names too long for the buffer are shortened from the
-// front, so the sizes, dates and the file names' ends always show.
+// what the copy uses), each name between NAME_BEGIN and NAME_END. Names too
+// long for the buffer are shortened from the front, so the sizes, dates and
+// the file names' ends always show.
 void FormatConflictPrompt(char *buffer, size_t size, const PromptFileFacts *source,
                           const PromptFileFacts *target);
 
@@ -62,8 +70,10 @@ int ReadWindowsDirectory(char *buffer, unsigned int size);
 
 // Converts the Windows-1250 `text` to UTF-16 in `wide` of `count` characters,
 // always terminated: what the installer shows appears with its Polish letters
-// whatever the system's ANSI code page. A longer text is cut at count - 1
-// characters; a text that does not convert leaves `wide` empty.
+// whatever the system's ANSI code page. A name between NAME_BEGIN and NAME_END
+// is converted from the system's code page, and the marks are dropped. Only
+// the first count - 1 bytes of the text are shown; a part that does not
+// convert is left out.
 void WidenPolishText(const char *text, wchar_t *wide, unsigned int count);
 
 extern const char CONFLICT_PROMPT_CAPTION[];

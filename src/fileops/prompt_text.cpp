@@ -5,8 +5,10 @@
 static const char PROMPT_FORMAT[] =
     "Wykryto problem przy próbie skopiowania pliku do katalogu docelowego.\n"
     "Podany plik już istnieje.\n\nInformacje o plikach:\n\n"
-    "ŹRÓDŁOWY\nNazwa: %s\nRozmiar: %d\nData modyfikacji: %d-%02d-%02d, %02d:%02d:%02d\n\n"
-    "DOCELOWY\nNazwa: %s\nRozmiar: %d\nData modyfikacji: %d-%02d-%02d, %02d:%02d:%02d\n\n";
+    "ŹRÓDŁOWY\nNazwa: " NAME_BEGIN "%s" NAME_END
+    "\nRozmiar: %d\nData modyfikacji: %d-%02d-%02d, %02d:%02d:%02d\n\n"
+    "DOCELOWY\nNazwa: " NAME_BEGIN "%s" NAME_END
+    "\nRozmiar: %d\nData modyfikacji: %d-%02d-%02d, %02d:%02d:%02d\n\n";
 
 static const char ELLIPSIS[] = "...";
 
