@@ -38,15 +38,16 @@ cp "$CLASS_DIR/CopyPolicyFile.class" "$SUN_SOURCES/.java.policy" \
 major=$(od -An -j6 -N2 -tu1 "$CLASS_DIR/CopyPolicyFile.class" | awk '{print $1 * 256 + $2}')
 [ "$major" -le 52 ] || fail "class file version $major is newer than Java 8"
 
-# What the user had in the home directory, and what is there afterwards.
-# "-" is no file, "dir" a folder; "package" is the package's own file.
+# What the user had in the home directory, and what is there afterwards:
+# "-" is no file, "dir" a folder, "package" the package's own file.
+put() { case $2 in -) ;; dir) mkdir "$1" ;; *) echo "$2" >"$1" ;; esac; }
+found() { if [ -d "$1" ]; then echo dir; elif [ -e "$1" ]; then cat "$1"; else echo -; fi; }
 #   case | user's file | backup before | exit | user's file after | backup after
 while IFS='|' read -r what file backup exit_ok file_after backup_after; do
     home=$WORK/table/$what
     mkdir -p "$home"
-    [ "$file" = - ] || echo "$file" >"$home/.java.policy"
-    case $backup in -) ;; dir) mkdir "$home/.java.policy.ocf-bak" ;;
-        *) echo "$backup" >"$home/.java.policy.ocf-bak" ;; esac
+    put "$home/.java.policy" "$file"
+    put "$home/.java.policy.ocf-bak" "$backup"
     run_case "$home" .java.policy
     if [ "$exit_ok" = yes ]; then
         [ "$status" -eq 0 ] || fail "$what: exit status $status: $(cat "$WORK/err")"
@@ -54,14 +55,8 @@ while IFS='|' read -r what file backup exit_ok file_after backup_after; do
         expect_one_line_failure "$what"
     fi
     [ "$file_after" = package ] && file_after=$(cat "$WORK/sun/.java.policy")
-    [ "$(cat "$home/.java.policy" 2>/dev/null)" = "$file_after" ] || fail "$what: wrong policy left"
-    if [ "$backup_after" = dir ]; then
-        [ -d "$home/.java.policy.ocf-bak" ] || fail "$what: the folder in the backup's place is gone"
-    elif [ "$backup_after" = - ]; then
-        [ ! -e "$home/.java.policy.ocf-bak" ] || fail "$what: a backup appeared"
-    else
-        [ "$(cat "$home/.java.policy.ocf-bak")" = "$backup_after" ] || fail "$what: wrong backup"
-    fi
+    [ "$(found "$home/.java.policy")" = "$file_after" ] || fail "$what: wrong policy left"
+    [ "$(found "$home/.java.policy.ocf-bak")" = "$backup_after" ] || fail "$what: wrong backup"
 done <<'TABLE'
 no file yet|-|-|yes|package|-
 first replacement|user's own|-|yes|package|user's own

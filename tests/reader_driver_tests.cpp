@@ -285,9 +285,8 @@ TEST(SystemLibraryByFullPath, LoadsTheSystemCopyNotOnePlantedBesideTheProgram)
     EXPECT_EQ(SystemWinscard::LoadedFrom(), SystemWinscard::SystemPath());
 }
 
-// Where SetDefaultDllDirectories is missing, the system DLLs that Windows loads
-// by name later are already the system directory's, whatever lies beside the
-// program then.
+// Where SetDefaultDllDirectories is missing, the DLLs that Windows loads by name
+// later are already the system directory's.
 TEST(DllSearchFallback, LoadsEachListedDllFromTheSystemDirectory)
 {
     RestrictDllSearchFallback();
