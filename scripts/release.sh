@@ -10,7 +10,11 @@ set -euo pipefail
 source "$(dirname "$0")/lib/setup.sh"
 cd "$REPO_ROOT"
 
-name=instalator-2.8-win64
+# The version is the project's, in CMakeLists.txt: the release is named by its
+# first two numbers, as the dialog's title shows it.
+version=$(sed -n 's/^project(instalator VERSION \([0-9]*\.[0-9]*\)[.0-9]* .*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || { echo "no project VERSION in CMakeLists.txt" >&2; exit 2; }
+name=instalator-$version-win64
 package_dir=build/mingw/package
 release=build/release
 pfx=${1:-}
