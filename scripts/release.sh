@@ -22,7 +22,8 @@ suffix=""
 while [ $# -gt 0 ]; do
     case $1 in
         --payload)
-            [ $# -ge 2 ] && [ -d "$2" ] || usage
+            [ $# -ge 2 ] || usage
+            [ -d "$2" ] || { echo "no payload folder $2" >&2; exit 2; }
             stage_options+=(--payload "$(cd "$2" && pwd)")
             shift 2 ;;
         --sample)
