@@ -21,9 +21,10 @@ JRE_HOME='C:\Java\jre1.8.0_demo'
 JDK_HOME='C:\Java\jdk1.8.0_demo'
 
 ensure_environment
-log "building instalator.exe and its package"
+log "building instalator.exe and its sample package"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j2 >/dev/null
+log "its OCF library, bridge libraries and driver installers are stand-ins (README, \"The installation package\")"
 
 interactive=0
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then

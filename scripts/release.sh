@@ -1,20 +1,50 @@
 #!/bin/bash
 # Builds the installation package and packs it for release:
-#   scripts/release.sh [PFX [TIMESTAMP_URL]]
+#   scripts/release.sh [--payload DIR] [--sample] [PFX [TIMESTAMP_URL]]
+# DIR holds the real files in the package's layout (README, "The installation
+# package"); they take the place of the sample package's stand-ins. The release
+# refuses while a stand-in is left or a file that the installer reads is unfit,
+# naming each; --sample asks for a sample zip, named so, on purpose.
 # With PFX, the released instalator.exe is signed through scripts/sign.sh (the
 # build's own copy stays unsigned); the certificate's password comes from
 # RELEASE_SIGN_PASSWORD or is asked for. Writes
-# build/release/instalator-2.8-win64.zip (the package directory: instalator.exe
-# beside Drivers, msie, ns and sun) and build/release/SHA256SUMS.
+# build/release/instalator-<version>-win64[-sample].zip (the package directory:
+# instalator.exe beside Drivers, msie, ns and sun) and build/release/SHA256SUMS.
 set -euo pipefail
 source "$(dirname "$0")/lib/setup.sh"
+
+usage() {
+    echo "usage: $0 [--payload DIR] [--sample] [PFX [TIMESTAMP_URL]]" >&2
+    exit 2
+}
+stage_options=()
+suffix=""
+while [ $# -gt 0 ]; do
+    case $1 in
+        --payload)
+            [ $# -ge 2 ] || usage
+            [ -d "$2" ] || { echo "no payload folder $2" >&2; exit 2; }
+            stage_options+=(--payload "$(cd "$2" && pwd)")
+            shift 2 ;;
+        --sample)
+            stage_options+=(--sample)
+            suffix=-sample
+            shift ;;
+        -*) usage ;;
+        *) break ;;
+    esac
+done
+pfx=${1:+$(realpath -- "$1")}
+timestamp_url=${2:-}
 cd "$REPO_ROOT"
 
-name=instalator-2.8-win64
+# The version is the project's, in CMakeLists.txt: the release is named by its
+# first two numbers, as the dialog's title shows it.
+version=$(sed -n 's/^project(instalator VERSION \([0-9]*\.[0-9]*\)[.0-9]* .*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || { echo "no project VERSION in CMakeLists.txt" >&2; exit 2; }
+name=instalator-$version-win64$suffix
 package_dir=build/mingw/package
 release=build/release
-pfx=${1:-}
-timestamp_url=${2:-}
 
 password=""
 if [ -n "$pfx" ]; then
@@ -41,8 +71,8 @@ fi
 
 mkdir -p "$release"
 staging=$release/$name
-rm -rf "$staging"
-cp -r "$package_dir" "$staging"
+log "checking the package${stage_options[*]:+ (${stage_options[*]})}"
+python3 scripts/lib/release_package.py "$package_dir" "$staging" "${stage_options[@]}"
 if [ -n "$pfx" ]; then
     log "signing"
     scripts/sign.sh "$pfx" "$password" "$timestamp_url" "$staging/instalator.exe" >/dev/null

@@ -2,6 +2,7 @@
 
 #include "fileops.h"
 #include "resource.h"
+#include "version.h"
 
 #include <windows.h>
 
@@ -36,7 +37,8 @@ void Initialise(HWND dialog)
     SetFocus(GetDlgItem(dialog, IDOK));
 
     char title[64];
-    FormatTextBounded(title, sizeof title, "Instalator czytnika kart mikroproc. [v%d.%d]", 2, 8);
+    FormatTextBounded(title, sizeof title, "Instalator czytnika kart mikroproc. [v%d.%d]",
+                      INSTALATOR_VERSION_MAJOR, INSTALATOR_VERSION_MINOR);
     SetWindowTextPolish(dialog, title);
 
     RECT window, details;

@@ -1,10 +1,10 @@
 #!/bin/bash
 # A second compiler keeps the code honest: clang for x86_64-w64-mingw32
 # compiles every source of the installer without a single warning.
-#   clang_warnings_test.sh SOURCE_DIR
+#   clang_warnings_test.sh SOURCE_DIR GENERATED_DIR
 set -euo pipefail
 source_dir=$1
-includes=()
+includes=(-I "$2")
 for dir in "$source_dir"/src/* "$source_dir"/resources; do
     [ -d "$dir" ] && includes+=(-I "$dir")
 done
