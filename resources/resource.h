@@ -1,10 +1,13 @@
-// Resource ids of the installer: the main dialog, its controls and the icon.
+// Resource ids of the installer: the main dialog, its controls, the icon and
+// the package list.
 // Shared by the resource script and the shell, so plain #defines only.
 #ifndef INSTALATOR_RESOURCE_H
 #define INSTALATOR_RESOURCE_H
 
 #define IDI_INSTALATOR 1
 #define IDD_MAIN 101
+// RT_RCDATA: the package list of a release (package_list.py's lines).
+#define IDR_PACKAGE_LIST 201
 
 #define IDC_DRIVERS 1001
 #define IDC_IE 1002
