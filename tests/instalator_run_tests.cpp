@@ -356,6 +356,10 @@ TEST_F(InstallerRun, CommandsWhileAConflictPromptIsOpenChangeNothing)
                                        WINDOW_TIMEOUT_MS);
     ASSERT_NE(prompt, nullptr);
 
+    // The package's owner swaps the driver installer meanwhile: the run uses
+    // its own copy, made before the first component.
+    ASSERT_TRUE(WriteTextFile(package / "Drivers\\twin8_64.bat",
+                              "@echo swapped>>\"" + started + "\"\r\n"));
     // The prompt has no owner, so the dialog takes all of these meanwhile.
     EXPECT_TRUE(IsWindowEnabled(dialog));
     PressButton(dialog, IDOK);
@@ -380,6 +384,64 @@ TEST_F(InstallerRun, CommandsWhileAConflictPromptIsOpenChangeNothing)
     EXPECT_EQ(RecordedCalls(JoinPath(jre, "bin\\java.exe")).size(), 2u) << "a second run";
     EXPECT_EQ(StartedDrivers(), "twin8_64.bat\r\n");
     EXPECT_EQ(ReadControlText(dialog, IDOK), "&Szczegóły >>");
+    CloseAfterRun(dialog);
+}
+
+// The program as a release builds it, started from another folder: the package
+// is the folder of instalator.exe, copied and checked against the program's
+// list before the first component. A file changed since the release is
+// neither started nor placed, nor is the rest of "sun"; the copy is removed.
+TEST_F(InstallerRun, ListedProgramStartsAndPlacesOnlyWhatTheReleaseHeld)
+{
+    const std::string built = WindowsPath(PACKAGE_DIR);
+    ASSERT_TRUE(CopyFileA(WindowsPath(LISTED_INSTALATOR_EXE).c_str(),
+                          (package / "instalator.exe").c_str(), FALSE));
+    start_directory = machine.path();
+    // The fixture's own twin8_64.bat differs from the release's already.
+    ASSERT_TRUE(WriteTextFile(package / "sun\\ocfpcsc1.dll", "not the release's"));
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(RunInstallation(dialog));
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS),
+              "Instalacja sterownika czytnika kart: BŁĄD - Instalator jest niekompletny\r\n\r\n"
+              "Instalacja komponentów dla Java Plug-in: BŁĄD - Instalator jest niekompletny"
+              "\r\n\r\n");
+    EXPECT_EQ(StartedDrivers(), "");
+    EXPECT_FALSE(FileExists(JoinPath(SystemDirectory(), "ocfpcsc1.dll")));
+    EXPECT_TRUE(RecordedCalls(JoinPath(jre, "bin\\java.exe")).empty());
+    EXPECT_TRUE(PrivateCopies().empty());
+    CloseAfterRun(dialog);
+
+    // The release's own files pass.
+    for (const char *name : {"sun\\ocfpcsc1.dll", "Drivers\\twin8_64.bat"})
+        ASSERT_TRUE(CopyFileA(JoinPath(built, name).c_str(), (package / name).c_str(), FALSE));
+    dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(RunInstallation(dialog));
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS), JAVA_OK_REPORT);
+    CloseAfterRun(dialog);
+}
+
+// Where no private copy can be made, nothing of the package runs.
+TEST_F(InstallerRun, WithoutATemporaryFolderNoComponentRuns)
+{
+    char tmp[MAX_PATH] = "", temp[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", tmp, sizeof tmp);
+    GetEnvironmentVariableA("TEMP", temp, sizeof temp);
+    const std::string missing = machine / "no such folder";
+    SetEnvironmentVariableA("TMP", missing.c_str());
+    SetEnvironmentVariableA("TEMP", missing.c_str());
+    HWND dialog = OpenDialog();
+    SetEnvironmentVariableA("TMP", tmp);
+    SetEnvironmentVariableA("TEMP", temp);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(RunInstallation(dialog));
+    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS),
+              "Instalacja sterownika czytnika kart: BŁĄD - Instalator jest niekompletny\r\n\r\n"
+              "Instalacja komponentów dla Java Plug-in: BŁĄD - Instalator jest niekompletny"
+              "\r\n\r\n");
+    EXPECT_EQ(StartedDrivers(), "");
+    EXPECT_TRUE(RecordedCalls(JoinPath(jre, "bin\\java.exe")).empty());
     CloseAfterRun(dialog);
 }
 

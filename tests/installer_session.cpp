@@ -63,11 +63,31 @@ void Installer::TearDown()
     RemoveTree(JoinPath(WindowsDirectory(), "java"));
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Netscape");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft");
+    // What a run left of its private copy for the next restart.
+    for (const std::string &copy : PrivateCopies())
+        RemoveTree(copy);
+}
+
+std::vector<std::string> PrivateCopies()
+{
+    char temp[MAX_PATH];
+    std::vector<std::string> found;
+    GetTempPathA(sizeof temp, temp);
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA(JoinPath(temp, "instalator-*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return found;
+    do
+        found.push_back(JoinPath(temp, entry.cFileName));
+    while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return found;
 }
 
 void Installer::Start()
 {
-    process.reset(new ChildProcess(package / "instalator.exe", package.path()));
+    process.reset(new ChildProcess(package / "instalator.exe",
+                                   start_directory.empty() ? package.path() : start_directory));
     ASSERT_TRUE(process->started());
 }
 

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 extern const char CONFIRMATION_CAPTION[];
 extern const char CONFIRMATION_TEXT[];
@@ -20,6 +21,8 @@ constexpr int WINDOW_TIMEOUT_MS = 20000;
 
 void CopyDirectory(const std::string &source, const std::string &target);
 RECT WindowRect(HWND window);
+// The private copies of the package that runs left in the temporary folder.
+std::vector<std::string> PrivateCopies();
 
 class Installer : public ::testing::Test {
 protected:
@@ -41,6 +44,7 @@ protected:
     void CloseAfterRun(HWND dialog);
 
     ScratchDir package;
+    std::string start_directory;  // the package when empty
     std::unique_ptr<ChildProcess> process;
     PromptAnswerer restart_notices{RESTART_CAPTION};
 };

@@ -140,6 +140,28 @@ TEST_F(ReaderDriver, EveryValidTypeStartsItsInstallerInDrivers)
         << calls[0];
 }
 
+// A batch file runs through the system's cmd.exe without AutoRun (/d), by its
+// full path; the recording program stands in for cmd.exe meanwhile (wine-run
+// lets a real program there take the place of Wine's own).
+TEST_F(ReaderDriver, BatchFileRunsThroughTheSystemsCmdWithoutAutoRun)
+{
+    SystemWinscard::SetMode(1);
+    const std::string cmd = JoinPath(SystemDirectory(), "cmd.exe");
+    const std::string saved = package / "cmd.exe";
+    ASSERT_TRUE(CopyFileA(cmd.c_str(), saved.c_str(), FALSE));
+    ASSERT_TRUE(PlaceRecordingProgram(cmd));
+    // Wine would run its own cmd.exe in the system directory otherwise.
+    SetEnvironmentVariableA("WINEDLLOVERRIDES", "winscard=n;cmd.exe=n");
+    EXPECT_EQ(Install(5), RESULT_OK);
+    std::vector<std::string> calls;
+    for (int waited = 0; waited < 2000 && calls.empty(); ++waited, Sleep(10))
+        calls = RecordedCalls(cmd);
+    EXPECT_TRUE(CopyFileA(saved.c_str(), cmd.c_str(), FALSE));
+    DeleteFileA(JoinPath(SystemDirectory(), "cmd.calls").c_str());
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0], drivers + "\t\"" + cmd + "\" /d /s /c \"\"" + drivers + "\\twin8_64.bat\"\"");
+}
+
 TEST_F(ReaderDriver, InstallerThatFailsStillCountsAsStarted)
 {
     SystemWinscard::SetMode(1);

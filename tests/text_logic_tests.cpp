@@ -202,4 +202,44 @@ TEST(ParentDirectoryLength, KeepsTheLastBackslash)
     EXPECT_EQ(ParentDirectoryLength("", 0), 0u);
 }
 
+// A release's package list: sha256sum's lines, and nothing that could name a
+// file outside the package.
+TEST(PackageListLine, ReadsSha256sumLinesWithRelativePathsOnly)
+{
+    const std::string hex = "00ff" + std::string(56, 'a') + "0A1b";
+    const struct {
+        std::string line;
+        const char *path;  // null: refused
+    } cases[] = {
+        {hex + "  Drivers/twin8_64.bat\n", "Drivers\\twin8_64.bat"},
+        {hex + "  sun/.java.policy\nnext", "sun\\.java.policy"},
+        {hex + "  Drivers/twin8_64.bat", nullptr},  // no line end
+        {hex + " *sun/java.policy\n", nullptr},     // binary-mode mark
+        {hex.substr(1) + "g  sun/a\n", nullptr},
+        {hex + "  /sun/a\n", nullptr},
+        {hex + "  sun//a\n", nullptr},
+        {hex + "  sun/../../a\n", nullptr},
+        {hex + "  C:/a\n", nullptr},
+        {hex + "  sun\\a\n", nullptr},
+        {hex + "  sun/\xB1\n", nullptr},
+        {hex + "  \n", nullptr},
+        {hex + "  " + std::string(261, 'a') + "\n", nullptr},
+        {hex + "  " + std::string(260, 'a') + "\n", "260"},
+    };
+    for (const auto &c : cases) {
+        unsigned char digest[SHA256_SIZE] = {};
+        char path[PATH_BUFFER_SIZE] = "untouched";
+        size_t offset = 0;
+        int read = ReadPackageListLine(c.line.data(), c.line.size(), &offset, digest, path);
+        EXPECT_EQ(read, c.path != nullptr) << c.line;
+        if (!read || c.path == nullptr)
+            continue;
+        EXPECT_EQ(offset, c.line.find('\n') + 1);
+        EXPECT_EQ(digest[0], 0x00);
+        EXPECT_EQ(digest[1], 0xff);
+        EXPECT_EQ(digest[31], 0x1b);
+        EXPECT_EQ(std::string(path), strcmp(c.path, "260") == 0 ? std::string(260, 'a') : c.path);
+    }
+}
+
 } // namespace

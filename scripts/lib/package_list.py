@@ -43,6 +43,11 @@ def main():
     if len(sys.argv) != 3:
         sys.exit("usage: package_list.py PACKAGE_DIR LIST_FILE")
     text = list_lines(sys.argv[1])
+    # Left as it is when unchanged, so that the program is not built again.
+    if os.path.isfile(sys.argv[2]):
+        with open(sys.argv[2], encoding="ascii", newline="\n") as stream:
+            if stream.read() == text:
+                return
     with open(sys.argv[2], "w", encoding="ascii", newline="\n") as stream:
         stream.write(text)
 

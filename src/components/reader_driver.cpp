@@ -3,10 +3,14 @@
 #include "fileops.h"
 
 #include <direct.h>
+#include <string.h>
 #include <windows.h>
 
 // SCardListReadersA(context, groups, readers, length in characters).
 typedef LONG(WINAPI *ListReadersFunction)(ULONG_PTR, LPCSTR, LPSTR, LPDWORD);
+
+// Room for the interpreter, its switches and the batch file, quoted.
+enum { BATCH_LINE_SIZE = 2 * PATH_BUFFER_SIZE + 32 };
 
 struct DriverInstaller {
     int reader_type;
@@ -72,16 +76,51 @@ static const char *DriverInstallerFor(int reader_type)
     return NULL;
 }
 
+static int EndsWithBat(const char *file_name)
+{
+    size_t length = strlen(file_name);
+    return length >= 4 && _stricmp(file_name + length - 4, ".bat") == 0;
+}
+
+// Windows starts a batch file through cmd.exe on its own, but without /d, so
+// the AutoRun commands of the registry would run first, as the administrator.
+// The command line is then `"<cmd.exe>" /d /s /c ""<batch file>""`: /s takes
+// off exactly the outer quotes. Returns 0 when a path does not fit.
+static int FormatBatchStart(const char *file_name, char *interpreter, char *line)
+{
+    char batch[PATH_BUFFER_SIZE];
+    DWORD length = GetFullPathNameA(file_name, sizeof batch, batch, NULL);
+    DWORD attributes = GetFileAttributesA(file_name);
+    // cmd.exe would start for a missing batch file too, and only then fail.
+    if (length == 0 || length >= sizeof batch || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) || !ReadSystemDirectory(interpreter, PATH_BUFFER_SIZE) ||
+        !AppendWholePathComponent(interpreter, "cmd.exe"))
+        return 0;
+    FormatTextBounded(line, BATCH_LINE_SIZE, "\"%s\" /d /s /c \"\"%s\"\"", interpreter, batch);
+    return 1;
+}
+
 static int StartDriverInstaller(const char *file_name)
 {
     STARTUPINFOA startup;
     PROCESS_INFORMATION process;
+    char interpreter[PATH_BUFFER_SIZE];
+    char line[BATCH_LINE_SIZE];
+    const char *application = file_name;
+    char *command_line = NULL;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     ZeroMemory(&process, sizeof process);
-    // The bare name resolves against the current directory, "Drivers", and
-    // never against the search path.
-    if (!CreateProcessA(file_name, NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+    if (EndsWithBat(file_name)) {
+        if (!FormatBatchStart(file_name, interpreter, line))
+            return 0;
+        application = interpreter;
+        command_line = line;
+    }
+    // A bare name resolves against the current directory, "Drivers", and
+    // never against the search path; the batch file by its full path there.
+    if (!CreateProcessA(application, command_line, NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                        &process))
         return 0;
     // The installer runs on its own; we keep nothing of it.
     CloseHandle(process.hThread);
@@ -106,6 +145,10 @@ int InstallReaderDriver(int reader_type, char *message, unsigned int message_siz
     file_name = DriverInstallerFor(reader_type);
     if (file_name == NULL) {
         CopyTextBounded(message, message_size, "Nieprawidłowy typ czytnika");
+        result = RESULT_ERROR;
+    } else if (PackageListCarried() && GetFileAttributesA(file_name) == INVALID_FILE_ATTRIBUTES) {
+        // Missing from the package or unlike the release's: left out of the copy.
+        CopyTextBounded(message, message_size, TEXT_PACKAGE_INCOMPLETE);
         result = RESULT_ERROR;
     } else if (!StartDriverInstaller(file_name)) {
         FormatTextBounded(message, message_size, "Błąd uruchomienia zewn. sterownika: Drivers\\%s",

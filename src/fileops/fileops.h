@@ -78,6 +78,43 @@ void WidenPolishText(const char *text, wchar_t *wide, unsigned int count);
 
 extern const char CONFLICT_PROMPT_CAPTION[];
 
+// The package (private_package.cpp). The installer runs with administrator
+// rights from a folder that a standard user may own, so no component reads
+// that folder: the run copies the package (the folder of instalator.exe,
+// whatever the current directory) into a new folder that only SYSTEM and
+// Administrators can open, and works there. A release carries the list of the
+// package's files with their SHA-256 (package_list_text.cpp); then only the
+// listed files are copied and each copy is checked. A file that is missing or
+// differs is left out of the copy, and with it the rest of its subdirectory,
+// except in "Drivers", where each installer stands alone. Without a list the
+// four subdirectories are copied whole, unchecked.
+struct PrivatePackage {
+    char copy[PATH_BUFFER_SIZE];
+    char previous[PATH_BUFFER_SIZE];  // the current directory to go back to
+};
+// 1 with the copy made and the current directory; 0 when no copy could be
+// made (no temporary folder, no room), and nothing is left of it.
+int EnterPrivatePackage(PrivatePackage *package);
+// Back to the previous current directory, and the copy removed; what cannot
+// go now goes at the next restart, and so does all of "Drivers" when
+// `drivers_started`, since a started installer may still read it.
+void LeavePrivatePackage(PrivatePackage *package, int drivers_started);
+// 1 when the program carries a package list, and so has checked its copy.
+int PackageListCarried(void);
+
+enum { SHA256_SIZE = 32 };
+// SHA-256 of the file's content through the system's CryptoAPI; 0 when the
+// file cannot be read whole.
+int HashFileSha256(const char *path, unsigned char digest[SHA256_SIZE]);
+// Pure: the line of a package list that starts at `*offset` of `list`
+// (`length` bytes): "<64 hex digits>  <path>\n", as sha256sum writes it. Gives
+// its digest and its path with backslashes in `path` (PATH_BUFFER_SIZE bytes)
+// and moves `*offset` past the line. 0 for a line of another form, and for a
+// path that is not relative, has an empty or ".." element, or holds anything
+// but printable ASCII without ':' and backslash.
+int ReadPackageListLine(const char *list, size_t length, size_t *offset,
+                        unsigned char digest[SHA256_SIZE], char *path);
+
 int CopyFileGuarded(const char *source, const char *target, int compare_mode);
 int CopyTree(const char *source_pattern, const char *target_dir, int recursive,
              char *failed_path_out);

@@ -24,35 +24,54 @@ int InstallSelectedReader(HWND dialog, char *message)
     return InstallReaderDriver(reader_type, message, STEP_MESSAGE_SIZE);
 }
 
+// The components in their order; an abort in a conflict prompt ends the chain.
+void RunComponents(HWND dialog, const bool ticked[STEP_COUNT], StepOutcomes *steps)
+{
+    if (ticked[STEP_IE])
+        steps->result[STEP_IE] = InstallIeComponents(steps->message[STEP_IE], STEP_MESSAGE_SIZE);
+    if (steps->result[STEP_IE] == RESULT_ABORTED)
+        return;
+    if (ticked[STEP_NETSCAPE])
+        steps->result[STEP_NETSCAPE] =
+            InstallNetscapeComponents(steps->message[STEP_NETSCAPE], STEP_MESSAGE_SIZE);
+    if (steps->result[STEP_NETSCAPE] == RESULT_ABORTED)
+        return;
+    if (ticked[STEP_JAVA_PLUGIN])
+        steps->result[STEP_JAVA_PLUGIN] =
+            InstallJavaPluginComponents(steps->message[STEP_JAVA_PLUGIN], STEP_MESSAGE_SIZE);
+    if (steps->result[STEP_JAVA_PLUGIN] != RESULT_ABORTED && ticked[STEP_DRIVER])
+        steps->result[STEP_DRIVER] = InstallSelectedReader(dialog, steps->message[STEP_DRIVER]);
+}
+
 void RunSteps(HWND dialog, StepOutcomes *steps)
 {
-    bool ie = IsDlgButtonChecked(dialog, IDC_IE) != 0;
-    bool netscape = IsDlgButtonChecked(dialog, IDC_NETSCAPE) != 0;
-    bool java_plugin = IsDlgButtonChecked(dialog, IDC_JAVA_PLUGIN) != 0;
-    bool drivers = IsDlgButtonChecked(dialog, IDC_DRIVERS) != 0;
-
+    const bool ticked[STEP_COUNT] = {
+        true,
+        IsDlgButtonChecked(dialog, IDC_IE) != 0,
+        IsDlgButtonChecked(dialog, IDC_NETSCAPE) != 0,
+        IsDlgButtonChecked(dialog, IDC_JAVA_PLUGIN) != 0,
+        IsDlgButtonChecked(dialog, IDC_DRIVERS) != 0,
+    };
     HCURSOR kept = SetCursor(LoadCursorA(NULL, IDC_WAIT));
+    PrivatePackage package;
 
     for (int step = 0; step < STEP_COUNT; ++step) {
         steps->result[step] = STEP_NOT_RUN;
         steps->message[step][0] = '\0';
     }
+    // The removal needs nothing of the package, and never ends the chain.
     steps->result[STEP_REMOVAL] = RemovePreviousOcf(steps->message[STEP_REMOVAL],
                                                     STEP_MESSAGE_SIZE);
-    // An abort in a conflict prompt ends the chain; the removal never does.
-    if (ie)
-        steps->result[STEP_IE] = InstallIeComponents(steps->message[STEP_IE], STEP_MESSAGE_SIZE);
-    if (steps->result[STEP_IE] != RESULT_ABORTED) {
-        if (netscape)
-            steps->result[STEP_NETSCAPE] =
-                InstallNetscapeComponents(steps->message[STEP_NETSCAPE], STEP_MESSAGE_SIZE);
-        if (steps->result[STEP_NETSCAPE] != RESULT_ABORTED) {
-            if (java_plugin)
-                steps->result[STEP_JAVA_PLUGIN] = InstallJavaPluginComponents(
-                    steps->message[STEP_JAVA_PLUGIN], STEP_MESSAGE_SIZE);
-            if (steps->result[STEP_JAVA_PLUGIN] != RESULT_ABORTED && drivers)
-                steps->result[STEP_DRIVER] =
-                    InstallSelectedReader(dialog, steps->message[STEP_DRIVER]);
+    if (EnterPrivatePackage(&package)) {
+        RunComponents(dialog, ticked, steps);
+        LeavePrivatePackage(&package, steps->result[STEP_DRIVER] == RESULT_OK);
+    } else {
+        // Nothing of the package is placed or started unchecked.
+        for (int step = STEP_IE; step < STEP_COUNT; ++step) {
+            if (ticked[step]) {
+                steps->result[step] = RESULT_ERROR;
+                CopyTextBounded(steps->message[step], STEP_MESSAGE_SIZE, TEXT_PACKAGE_INCOMPLETE);
+            }
         }
     }
 
