@@ -5,11 +5,14 @@
 # package"); they take the place of the sample package's stand-ins. The release
 # refuses while a stand-in is left or a file that the installer reads is unfit,
 # naming each; --sample asks for a sample zip, named so, on purpose.
-# With PFX, the released instalator.exe is signed through scripts/sign.sh (the
-# build's own copy stays unsigned); the certificate's password comes from
-# RELEASE_SIGN_PASSWORD or is asked for. Writes
-# build/release/instalator-<version>-win64[-sample].zip (the package directory:
-# instalator.exe beside Drivers, msie, ns and sun) and build/release/SHA256SUMS.
+# instalator.exe is built in build/release-program carrying the list of the
+# staged package's files with their SHA-256 (scripts/lib/package_list.py), by
+# which it checks the package when it runs. With PFX, it is then signed through
+# scripts/sign.sh; the certificate's password comes from RELEASE_SIGN_PASSWORD
+# or is asked for. Writes build/release/instalator-<version>-win64[-sample].zip
+# (the package directory: instalator.exe beside Drivers, msie, ns and sun) and
+# build/release/SHA256SUMS: the zip's line, then a line for every file of the
+# package.
 set -euo pipefail
 source "$(dirname "$0")/lib/setup.sh"
 
@@ -43,7 +46,11 @@ cd "$REPO_ROOT"
 version=$(sed -n 's/^project(instalator VERSION \([0-9]*\.[0-9]*\)[.0-9]* .*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "no project VERSION in CMakeLists.txt" >&2; exit 2; }
 name=instalator-$version-win64$suffix
-package_dir=build/mingw/package
+# Its own build directory: only a release's program carries a list, the
+# list of the package staged below with its payload.
+build_dir=build/release-program
+package_dir=$build_dir/package
+package_list=$REPO_ROOT/$build_dir/package-list.txt
 release=build/release
 
 password=""
@@ -58,13 +65,15 @@ fi
 
 ensure_packages
 log "building the package"
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw -j2 --target instalator package_drivers package_msie package_ns \
-    package_sun >/dev/null
+cmake --preset mingw -B "$build_dir" -DINSTALATOR_PACKAGE_LIST="$package_list" >/dev/null
+cmake --build "$build_dir" -j2 --target package_drivers package_msie package_ns package_sun \
+    >/dev/null
+# The program is built once the package is staged; an earlier one must not ship.
+rm -f "$package_dir/instalator.exe"
 
 # Only what the package consists of: a leftover beside it would ship too.
 contents=$(cd "$package_dir" && LC_ALL=C ls -A | tr '\n' ' ')
-if [ "$contents" != "Drivers instalator.exe msie ns sun " ]; then
+if [ "$contents" != "Drivers msie ns sun " ]; then
     echo "unexpected contents of $package_dir: $contents" >&2
     exit 1
 fi
@@ -73,12 +82,27 @@ mkdir -p "$release"
 staging=$release/$name
 log "checking the package${stage_options[*]:+ (${stage_options[*]})}"
 python3 scripts/lib/release_package.py "$package_dir" "$staging" "${stage_options[@]}"
+log "building instalator.exe with the list of the package"
+python3 scripts/lib/package_list.py "$staging" "$package_list"
+cmake --build "$build_dir" -j2 --target instalator >/dev/null
+cp "$package_dir/instalator.exe" "$staging/instalator.exe"
 if [ -n "$pfx" ]; then
     log "signing"
-    scripts/sign.sh "$pfx" "$password" "$timestamp_url" "$staging/instalator.exe" >/dev/null
+    printf '%s\n' "$password" | scripts/sign.sh "$pfx" "$timestamp_url" "$staging/instalator.exe" \
+        >/dev/null
+fi
+if ! python3 scripts/lib/carried_list.py "$staging/instalator.exe" | cmp -s - "$package_list"; then
+    echo "$staging/instalator.exe does not carry the list of the package beside it" >&2
+    exit 1
 fi
 python3 scripts/lib/release_zip.py "$staging" "$release/$name.zip"
+# Unpacked beside it, the zip and every file of the package check with
+# sha256sum -c; the program's own line is its signed one.
+{
+    (cd "$release" && sha256sum "$name.zip")
+    cat "$package_list"
+    (cd "$staging" && sha256sum instalator.exe)
+} >"$release/SHA256SUMS"
 rm -rf "$staging"
-(cd "$release" && sha256sum "$name.zip" >SHA256SUMS)
 log "$release/$name.zip"
 cat "$release/SHA256SUMS"

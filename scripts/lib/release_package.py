@@ -6,9 +6,11 @@ files of a payload in place of the stand-ins, checked before anything ships.
 
 The payload has the package's layout. Its files replace the package's files of
 the same name (as on Windows, whatever their case); a folder at msie/ocf or
-ns/jars replaces that stand-in tree whole; anything else is added. Each problem
-is one line "path: what is wrong" on the error stream; the exit status is then
-1 and STAGING_DIR is gone. --sample lets the stand-ins through, on purpose.
+ns/jars replaces that stand-in tree whole; anything else is added. A symlink in
+the payload is refused, never followed, and so is a name that Windows cannot
+hold as it is. Each problem is one line "path: what is wrong" on the error
+stream; the exit status is then 1 and STAGING_DIR is gone. --sample lets the
+stand-ins through, on purpose.
 """
 import argparse
 import os
@@ -38,6 +40,11 @@ PROGRAM = "instalator.exe"
 MACHINE_X64 = 0x8664
 MACHINE_X86 = 0x014C
 IMAGE_FILE_DLL = 0x2000
+# Windows keeps these names for devices, whatever the extension (Windows
+# documentation, "Naming Files, Paths, and Namespaces").
+DEVICE_NAMES = {"CON", "PRN", "AUX", "NUL"} | {
+    port + digit for port in ("COM", "LPT") for digit in "0123456789"}
+FORBIDDEN = set('\\:*?"<>|') | {chr(code) for code in range(32)}
 
 
 def entry_for(directory, name):
@@ -48,10 +55,41 @@ def entry_for(directory, name):
     return os.path.join(directory, name)
 
 
+def name_problem(name):
+    """Why Windows cannot hold name as it is, or None."""
+    if any(character in FORBIDDEN for character in name):
+        return "a character that Windows forbids in names"
+    if any(not " " <= character <= "~" for character in name):
+        return ("a character outside printable ASCII: the installer opens its files through "
+                "the ANSI calls, whose code page differs from machine to machine")
+    if name.endswith((" ", ".")):
+        return f"ends in a space or dot, which Windows drops: it would be {name.rstrip(' .')}"
+    if name.split(".")[0].rstrip(" ").upper() in DEVICE_NAMES:
+        return "a name that Windows keeps for a device"
+    return None
+
+
+def printable(name):
+    """name on one line: control characters and undecodable bytes escaped."""
+    return "".join(c if c.isprintable() else repr(c)[1:-1] for c in name)
+
+
 def merge(source, target, relative, findings):
     """Puts the payload folder source into the package folder target."""
+    seen = {}  # names as Windows compares them (trailing spaces and dots dropped, any case)
     for name in sorted(os.listdir(source)):
         path = os.path.join(source, name)
+        shown = relative + printable(name)
+        key = name.rstrip(" .").lower()
+        problem = name_problem(name)
+        if os.path.islink(path):
+            problem = "a symbolic link; the release follows none"
+        elif not problem and key in seen:
+            problem = f"the same name for Windows as {seen[key]}"
+        seen.setdefault(key, shown)
+        if problem:
+            findings.append(f"{shown}: {problem}")
+            continue
         place = entry_for(target, name)
         shown = relative + os.path.basename(place)
         if os.path.isdir(path):

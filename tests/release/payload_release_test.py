@@ -29,6 +29,10 @@ def jar():
     return data.getvalue()
 
 
+class Link(str):
+    """A symlink in a payload, to this target."""
+
+
 FULL_PAYLOAD = {"sun/ocf1.2.jar": jar(), "msie/ocf/opencard/core/Card.class": b"\xca\xfe",
                 "ns/jars/ocf.jar": jar(), "Drivers/readme.txt": b"added"}
 for bridge in ("sun/ocfpcsc1.dll", "sun/ocfpcsc1_64.dll", "msie/ocfpcsc1.dll", "ns/ocfpcsc1.dll"):
@@ -49,6 +53,18 @@ CASES = [  # title, changes to the full payload (None: no payload), options, fin
     ("a 32-bit bridge", {"sun/ocfpcsc1_64.dll": pe(0x14C)}, [],
      ["sun/ocfpcsc1_64.dll: not an x64 DLL (machine 0x014c, 32-bit x86)"]),
     ("an unreadable jar", {"sun/ocf1.2.jar": b"PK not a jar"}, [], ["sun/ocf1.2.jar: not a readable jar"]),
+    ("a symlink", {"Drivers/twin.cmd": Link("twin8_64.bat")}, [], ["Drivers/twin.cmd: a symbolic link"]),
+    ("a loop", {"sun/up": Link("..")}, [], ["sun/up: a symbolic link"]),
+    ("device names", {"Drivers/CON": b"x", "ns/lpt1.txt": b"x"}, [],
+     ["Drivers/CON: a name that Windows keeps", "ns/lpt1.txt: a name that Windows keeps"]),
+    ("a trailing space or dot", {"Drivers/twin8_64.bat ": b"unchecked", "sun/java.policy.": b"x"}, [],
+     ["Drivers/twin8_64.bat : ends in a space or dot, which Windows drops: it would be twin8_64.bat",
+      "sun/java.policy.: ends in a space or dot"]),
+    ("names Windows cannot hold", {"sun/a:b": b"x", "sun/tab\t": b"x", "sun/\u0105.txt": b"x",
+                                   "Drivers/README.TXT": b"x"}, [],
+     ["sun/a:b: a character that Windows forbids", "sun/tab\\t: a character that Windows forbids",
+      "sun/\u0105.txt: a character outside printable ASCII",
+      "Drivers/readme.txt: the same name for Windows as Drivers/README.TXT"]),
 ]
 
 
@@ -67,6 +83,9 @@ def write_payload(files):
     shutil.rmtree(root, ignore_errors=True)
     for name, data in files.items():
         os.makedirs(os.path.dirname(os.path.join(root, name)), exist_ok=True)
+        if isinstance(data, Link):
+            os.symlink(data, os.path.join(root, name))
+            continue
         with open(os.path.join(root, name), "wb") as file:
             file.write(data)
     return root

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Signs a copy of the installer with scripts/sign.sh and a throwaway
-# self-signed certificate, checks the signature with osslsigncode (and that a
-# tampered copy fails the check), then runs the signed copy under Wine.
+# self-signed certificate, its password on standard input; checks the signature
+# with osslsigncode (and that a tampered copy fails the check), then runs the
+# signed copy under Wine.
 #   signing_test.sh INSTALLER DECLINE_START WINE_RUN SCRATCH_DIR
 set -euo pipefail
 installer=$1 decline_start=$2 wine_run=$3 scratch=$4
@@ -10,13 +11,13 @@ repo_root=$(cd "$(dirname "$0")/../.." && pwd)
 rm -rf "$scratch"
 mkdir -p "$scratch"
 cd "$scratch"
-password="throwaway $RANDOM"
+export PASSWORD="throwaway $RANDOM"
 openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
     -subj "/CN=Instalator test signer" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
-openssl pkcs12 -export -inkey key.pem -in cert.pem -out signer.pfx -passout "pass:$password"
+openssl pkcs12 -export -inkey key.pem -in cert.pem -out signer.pfx -passout env:PASSWORD
 
 cp "$installer" instalator.exe
-"$repo_root/scripts/sign.sh" signer.pfx "$password" "" "$scratch/instalator.exe"
+echo "$PASSWORD" | "$repo_root/scripts/sign.sh" signer.pfx "" "$scratch/instalator.exe"
 osslsigncode verify -CAfile cert.pem -in instalator.exe >verify.log 2>&1 || {
     cat verify.log; echo "FAIL: the signature does not verify" >&2; exit 1; }
 grep -q "Signature verification: ok" verify.log
