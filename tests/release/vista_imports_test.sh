@@ -18,6 +18,7 @@ ADVAPI32.DLL RegCloseKey RegEnumKeyA RegOpenKeyExA RegQueryValueExA
 COMCTL32.DLL InitCommonControls
 KERNEL32.DLL CloseHandle CopyFileA CreateDirectoryA CreateFileA CreateProcessA DeleteFileA
 KERNEL32.DLL ExitProcess FileTimeToSystemTime FindClose FindFirstFileA FindNextFileA FreeLibrary
+KERNEL32.DLL GetCPInfo
 KERNEL32.DLL GetCommandLineA GetEnvironmentVariableA GetExitCodeProcess GetFileAttributesA
 KERNEL32.DLL GetFileInformationByHandle GetLastError GetModuleHandleA GetProcAddress
 KERNEL32.DLL GetSystemDirectoryA GetWindowsDirectoryA GlobalAlloc GlobalFree
@@ -26,7 +27,7 @@ KERNEL32.DLL WaitForSingleObject
 USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
 USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
 USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow
-MSVCRT.DLL _chdir _vsnprintf memcpy memset strcmp strlen strrchr
+MSVCRT.DLL _chdir _vsnprintf memcpy memset strcmp strlen
 "
 allowed=$(echo "$reviewed" | awk 'NF { for (i = 2; i <= NF; ++i) print $1 "!" $i }' | sort -u)
 
