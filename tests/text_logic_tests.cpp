@@ -242,4 +242,46 @@ TEST(PackageListLine, ReadsSha256sumLinesWithRelativePathsOnly)
     }
 }
 
+// The target name as the conflict prompt shows it when it has `budget` bytes.
+std::string ShownTargetName(const char *name, size_t budget)
+{
+    PromptFileFacts source = Facts("", 0, 2001, 1, 1, 0, 0, 0), target = source;
+    char text[PROMPT_TEXT_SIZE];
+    FormatConflictPrompt(text, sizeof text, &source, &target);
+    target.name = name;
+    FormatConflictPrompt(text, strlen(text) + 1 + budget, &source, &target);
+    std::string shown = strrchr(text, NAME_BEGIN[0]) + 1;
+    return shown.substr(0, shown.find(NAME_END));
+}
+
+// Code page 932, where a second byte can be 0x5C, the backslash, or a lead
+// byte: C:\Java\機能, C:\ソフト and C:\封封表, each joined with "lib", its
+// parent's length, and its end in a conflict prompt of `budget` bytes for it.
+struct DoubleByteCase {
+    const char *path, *joined;
+    unsigned long parent;
+    size_t budget;
+    const char *shown;
+};
+
+TEST(DoubleByteCodePage, SecondBytesNeitherSeparateNorStartANameEnd)
+{
+    const DoubleByteCase cases[] = {
+        {"C:\\Java\\\x8b\x40\x94\x5c", "C:\\Java\\\x8b\x40\x94\x5c\\lib", 8, 6, "...\x94\x5c"},
+        {"C:\\\x83\x5c\x83\x74\x83\x67", "C:\\\x83\x5c\x83\x74\x83\x67\\lib", 3, 3, "\x83\x67"},
+        {"C:\\\x95\x95\x95\x95\x95\x5c", "C:\\\x95\x95\x95\x95\x95\x5c\\lib", 3, 6, "...\x95\x5c"},
+    };
+    const unsigned char lead_bytes_932[] = {0x81, 0x9F, 0xE0, 0xFC, 0};
+    SetLeadByteRanges(lead_bytes_932);
+    for (const DoubleByteCase &c : cases) {
+        char path[PATH_BUFFER_SIZE];
+        CopyTextBounded(path, sizeof path, c.path);
+        EXPECT_TRUE(AppendWholePathComponent(path, "lib")) << c.path;
+        EXPECT_STREQ(path, c.joined);
+        EXPECT_EQ(ParentDirectoryLength(c.path, strlen(c.path)), c.parent) << c.path;
+        EXPECT_EQ(ShownTargetName(c.path, c.budget), c.shown) << c.path;
+    }
+    SetLeadByteRanges(nullptr);
+}
+
 } // namespace

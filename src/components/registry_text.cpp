@@ -1,4 +1,5 @@
 #include "components.h"
+#include "fileops.h"
 
 #include <string.h>
 
@@ -23,7 +24,5 @@ int RegistryStringLength(const char *value, unsigned long stored_size, unsigned 
 
 unsigned long ParentDirectoryLength(const char *path, unsigned long length)
 {
-    while (length > 0 && path[length - 1] != '\\')
-        --length;
-    return length;
+    return (unsigned long)SeparatorEnd(path, length);
 }

@@ -7,18 +7,12 @@
 // and its wildcard tail. A pattern without a backslash has an empty prefix.
 static void SplitPattern(const char *pattern, char *prefix, const char **tail)
 {
-    const char *last_backslash = strrchr(pattern, '\\');
-    if (last_backslash == NULL) {
-        prefix[0] = '\0';
-        *tail = pattern;
-        return;
-    }
-    size_t prefix_length = (size_t)(last_backslash - pattern) + 1;
+    size_t prefix_length = SeparatorEnd(pattern, strlen(pattern));
+    *tail = pattern + prefix_length;
     if (prefix_length > PATH_CHARS_MAX)
         prefix_length = PATH_CHARS_MAX;
     memcpy(prefix, pattern, prefix_length);
     prefix[prefix_length] = '\0';
-    *tail = last_backslash + 1;
 }
 
 // A path that would be cut by the 260-character bound names another file or

@@ -29,6 +29,20 @@ void AppendPathComponent(char *path, const char *element);
 // Every path that is copied to, deleted, run or searched is joined this way.
 int AppendWholePathComponent(char *path, const char *element);
 
+// Length of the first `length` bytes of `path` up to and including its last
+// backslash character; 0 when there is none.
+size_t SeparatorEnd(const char *path, size_t length);
+
+// In code pages 932, 936, 949 and 950 a character's second byte can be 0x5C,
+// the backslash, so text is read a character at a time with the lead bytes of
+// the system's ANSI code page, which UseSystemLeadBytes (Win32) sets once at
+// start. `ranges`: pairs of first and last lead byte as in CPINFO's LeadByte,
+// up to a 0 or six pairs; null, the default, makes every byte a character.
+void SetLeadByteRanges(const unsigned char *ranges);
+void UseSystemLeadBytes(void);
+// 2 for a lead byte at `at` whose second byte lies within `length`, else 1.
+size_t CharacterSize(const char *text, size_t at, size_t length);
+
 // 1 for the "." and ".." entries that every directory listing holds.
 int IsDotEntry(const char *name);
 
@@ -55,8 +69,8 @@ struct PromptFileFacts {
 
 // Composes the conflict prompt text into `buffer` (PROMPT_TEXT_SIZE bytes is
 // what the copy uses), each name between NAME_BEGIN and NAME_END. Names too
-// long for the buffer are shortened from the front, so the sizes, dates and
-// the file names' ends always show.
+// long for the buffer are shortened from the front, at a character's start,
+// so the sizes, dates and the file names' ends always show.
 void FormatConflictPrompt(char *buffer, size_t size, const PromptFileFacts *source,
                           const PromptFileFacts *target);
 

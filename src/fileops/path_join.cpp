@@ -2,6 +2,23 @@
 
 #include <string.h>
 
+size_t SeparatorEnd(const char *path, size_t length)
+{
+    size_t end = 0;
+    for (size_t at = 0; at < length; at += CharacterSize(path, at, length)) {
+        if (path[at] == '\\')
+            end = at + 1;
+    }
+    return end;
+}
+
+// A non-empty path needs a backslash before the next element unless its last
+// character is one; a last byte 0x5C may be the second half of a character.
+static int NeedsSeparator(const char *path, size_t length)
+{
+    return length > 0 && SeparatorEnd(path, length) != length;
+}
+
 void AppendPathComponent(char *path, const char *element)
 {
     size_t length = strlen(path);
@@ -9,7 +26,7 @@ void AppendPathComponent(char *path, const char *element)
         return;
     // Onto an empty path the element becomes the path: a leading backslash
     // would turn a relative name into one rooted at the current drive.
-    if (length > 0 && path[length - 1] != '\\')
+    if (NeedsSeparator(path, length))
         path[length++] = '\\';
     size_t room = PATH_CHARS_MAX - length;
     size_t element_length = strlen(element);
@@ -23,7 +40,7 @@ int AppendWholePathComponent(char *path, const char *element)
 {
     size_t before = strlen(path);
     size_t expected = before + strlen(element);
-    if (before > 0 && path[before - 1] != '\\')
+    if (NeedsSeparator(path, before))
         ++expected;
     AppendPathComponent(path, element);
     return strlen(path) == expected;

@@ -25,6 +25,16 @@ static void FormatPrompt(char *buffer, size_t size, const char *source_name,
                       target->second);
 }
 
+// The last `kept` bytes of `name`, or fewer, so that they begin a character:
+// from inside a double-byte character every character after would show wrong.
+static const char *NameEnd(const char *name, size_t length, size_t kept)
+{
+    size_t start = 0;
+    while (start < length - kept)
+        start += CharacterSize(name, start, length);
+    return name + start;
+}
+
 // Keeps the end of a name, which names the file, behind an ellipsis.
 static void ShortenName(char *out, size_t out_size, const char *name, size_t budget)
 {
@@ -36,11 +46,11 @@ static void ShortenName(char *out, size_t out_size, const char *name, size_t bud
         return;
     }
     if (budget <= sizeof ELLIPSIS - 1) {
-        CopyTextBounded(out, out_size, name + length - budget);
+        CopyTextBounded(out, out_size, NameEnd(name, length, budget));
         return;
     }
     CopyTextBounded(out, out_size, ELLIPSIS);
-    AppendTextBounded(out, out_size, name + length - (budget - (sizeof ELLIPSIS - 1)));
+    AppendTextBounded(out, out_size, NameEnd(name, length, budget - (sizeof ELLIPSIS - 1)));
 }
 
 void FormatConflictPrompt(char *buffer, size_t size, const PromptFileFacts *source,

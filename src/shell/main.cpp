@@ -1,3 +1,4 @@
+#include "fileops.h"
 #include "shell.h"
 
 #include "resource.h"
@@ -8,6 +9,7 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     RestrictDllSearch();
+    UseSystemLeadBytes();
     // "Enabling Visual Styles" asks for the call together with the manifest's
     // Common-Controls 6 dependency; under version 6 it registers nothing.
     InitCommonControls();

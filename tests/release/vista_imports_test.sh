@@ -20,6 +20,7 @@ ADVAPI32.DLL CryptCreateHash CryptDestroyHash CryptGetHashParam CryptHashData Cr
 COMCTL32.DLL InitCommonControls
 KERNEL32.DLL CloseHandle CopyFileA CreateDirectoryA CreateFileA CreateProcessA DeleteFileA
 KERNEL32.DLL ExitProcess FileTimeToSystemTime FindClose FindFirstFileA FindNextFileA FreeLibrary
+KERNEL32.DLL GetCPInfo
 KERNEL32.DLL GetCommandLineA GetEnvironmentVariableA GetExitCodeProcess GetFileAttributesA
 KERNEL32.DLL GetFileInformationByHandle GetLastError GetModuleHandleA GetProcAddress
 KERNEL32.DLL GetSystemDirectoryA GetWindowsDirectoryA GlobalAlloc GlobalFree
@@ -32,7 +33,7 @@ KERNEL32.DLL WideCharToMultiByte
 USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
 USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
 USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow
-MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen strrchr
+MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
 "
 allowed=$(echo "$reviewed" | awk 'NF { for (i = 2; i <= NF; ++i) print $1 "!" $i }' | sort -u)
 
