@@ -186,8 +186,13 @@ static int CopyListedPackage(const char *root, const char *copy, const char *lis
     }
     // Its component then finds no subdirectory: "Instalator jest niekompletny".
     for (int i = 0; i < WHOLE_COUNT; ++i) {
-        if (unfit[i] && JoinTo(path, copy, WHOLE_SUBDIRECTORIES[i]))
-            RemovePrivateTree(path, 1, NULL);
+        if (!unfit[i])
+            continue;
+        if (!JoinTo(path, copy, WHOLE_SUBDIRECTORIES[i]))
+            return 0;
+        RemovePrivateTree(path, 1, NULL);
+        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+            return 0;
     }
     return 1;
 }
