@@ -9,12 +9,15 @@ program=$1 objdump=$2
 # Reviewed: kernel32, user32, advapi32 and comctl32 entries each have Windows
 # Vista or earlier as "Minimum supported client" on their Microsoft page
 # (SetDllDirectoryA: Vista, XP SP1; InitCommonControls: Vista; the rest
-# Windows 2000 or XP). msvcrt entries are exports of Vista x64's msvcrt.dll
+# Windows 2000 or XP; GetEnvironmentStrings is the export behind
+# GetEnvironmentStringsA). msvcrt entries are exports of Vista x64's msvcrt.dll
 # since Windows 2000 and need none of the run-time's start-up; mingw-w64
 # links strnlen, which that msvcrt lacks, from its own static library. The
 # list holds what the program imports, so that a new import is reviewed here.
 reviewed="
 ADVAPI32.DLL RegCloseKey RegEnumKeyA RegOpenKeyExA RegQueryValueExA
+ADVAPI32.DLL AllocateAndInitializeSid EqualSid FreeSid GetAce GetNamedSecurityInfoA
+ADVAPI32.DLL GetTokenInformation IsValidSid MapGenericMask OpenProcessToken
 COMCTL32.DLL InitCommonControls
 KERNEL32.DLL CloseHandle CopyFileA CreateDirectoryA CreateFileA CreateProcessA DeleteFileA
 KERNEL32.DLL ExitProcess FileTimeToSystemTime FindClose FindFirstFileA FindNextFileA FreeLibrary
@@ -23,10 +26,12 @@ KERNEL32.DLL GetFileInformationByHandle GetLastError GetModuleHandleA GetProcAdd
 KERNEL32.DLL GetSystemDirectoryA GetWindowsDirectoryA GlobalAlloc GlobalFree
 KERNEL32.DLL LoadLibraryExA MultiByteToWideChar SetDllDirectoryA SetFileAttributesA
 KERNEL32.DLL WaitForSingleObject
+KERNEL32.DLL ExpandEnvironmentStringsA FreeEnvironmentStringsA GetCurrentProcess
+KERNEL32.DLL GetEnvironmentStrings LocalFree
 USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
 USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
 USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow
-MSVCRT.DLL _chdir _vsnprintf memcpy memset strcmp strlen strrchr
+MSVCRT.DLL _chdir _vsnprintf memcpy memset strchr strcmp strlen strrchr
 "
 allowed=$(echo "$reviewed" | awk 'NF { for (i = 2; i <= NF; ++i) print $1 "!" $i }' | sort -u)
 
