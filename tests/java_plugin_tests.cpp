@@ -359,7 +359,8 @@ TEST_F(JavaPlugin, UnreadableAndOddHomesAreSkippedWithoutHarm)
     SetHomeValue(JRE, "multi", REG_MULTI_SZ, odd + "\0\0"s);
     // Expanded, 261 characters do not fit either.
     Variable pad("OCF_TEST_PAD", std::string(200, 'C').c_str());
-    SetHomeValue(JRE, "expands to 261", REG_EXPAND_SZ, "%OCF_TEST_PAD%" + std::string(61, 'C') + '\0');
+    SetHomeValue(JRE, "expands to 261", REG_EXPAND_SZ,
+                 "%OCF_TEST_PAD%" + std::string(61, 'C') + '\0');
 
     EXPECT_EQ(Install(), RESULT_ERROR);
     EXPECT_STREQ(message, NO_HOME_MESSAGE);
@@ -374,7 +375,8 @@ TEST_F(JavaPlugin, UnreadableAndOddHomesAreSkippedWithoutHarm)
     EXPECT_FALSE(DirectoryExists(odd));
 
     // 260 do, and count.
-    SetHomeValue(JRE, "expands to 260", REG_EXPAND_SZ, "%OCF_TEST_PAD%" + std::string(60, 'C') + '\0');
+    SetHomeValue(JRE, "expands to 260", REG_EXPAND_SZ,
+                 "%OCF_TEST_PAD%" + std::string(60, 'C') + '\0');
     EXPECT_EQ(Install(), RESULT_WARNING);
     EXPECT_EQ(message, Partial(2, 1, 1, 3));
 }
