@@ -1,7 +1,7 @@
 // Java Plug-in step benchmark: InstallJavaPluginComponents with 1, 4 and 16
 // registered JREs, each a fresh home with an existing policy and the test
 // launcher as bin\java.exe (the policy commands run for the first home only:
-// its policy copy closes the gate). Prints each run and the median in ms:
+// both succeed there). Prints each run and the median in ms:
 //   java_plugin_bench PACKAGE_DIR LAUNCHER HOMES_DIR RUNS
 #include "components.h"
 

@@ -42,13 +42,17 @@ wine_cmd() { as_wine_user "$WINE_LOADER" "$@" </dev/null 2>/dev/null; }
 unix_path() { readlink -m "$(as_wine_user "$WINE_LOADER" winepath -u "$1" 2>/dev/null </dev/null)"; }
 
 # The demo machine: a JRE and a JDK registered as their installers do, each
-# with an original policy, and the real java as their launcher.
+# with an original policy, and a script of the Wine user's that starts the real
+# java as their launcher (Wine shows root's java as Anonymous's, whose launcher
+# the installer does not run).
 java_binary=$(readlink -f "$(command -v java)")
 make_java_home() {  # WINDOWS_HOME LIB_PREFIX
     local home
     home=$(unix_path "$1")
     as_wine_user mkdir -p "$home/bin" "$home/$2lib/ext" "$home/$2lib/security"
-    as_wine_user ln -sfn "$java_binary" "$home/bin/java.exe"
+    as_wine_user rm -f "$home/bin/java.exe"
+    as_wine_user sh -c "printf '#!/bin/sh\nexec \"%s\" \"\$@\"\n' '$java_binary' \
+        > '$home/bin/java.exe' && chmod 755 '$home/bin/java.exe'"
     [ -f "$home/$2lib/security/java.policy" ] ||
         as_wine_user sh -c "printf '// Original policy of the demo Java\r\ngrant {\r\n};\r\n' \
             > '$home/$2lib/security/java.policy'"

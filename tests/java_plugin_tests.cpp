@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
 #include <string.h>
 
 namespace {
@@ -50,6 +51,26 @@ void Register(const char *kind, const std::string &subkey, const std::string &ho
 {
     SetHomeValue(kind, subkey, REG_SZ, home + '\0');
 }
+
+// Sets a variable of this process's environment for one scope; a null value
+// removes it.
+class Variable {
+public:
+    Variable(const char *name, const char *value) : name_(name)
+    {
+        char saved[MAX_PATH] = "";
+        DWORD length = GetEnvironmentVariableA(name, saved, sizeof saved);
+        had_ = length != 0 && length < sizeof saved;
+        saved_ = saved;
+        SetEnvironmentVariableA(name, value);
+    }
+    ~Variable() { SetEnvironmentVariableA(name_, had_ ? saved_.c_str() : nullptr); }
+
+private:
+    const char *name_;
+    bool had_;
+    std::string saved_;
+};
 
 class JavaPlugin : public ::testing::Test {
 protected:
@@ -242,6 +263,62 @@ TEST_F(JavaPlugin, FailedPolicyWorkRunsTheCommandsAgainForTheNextHome)
     EXPECT_FALSE(FileExists(first + "\\lib\\ext\\ocfpcsc1_64.dll"));
 }
 
+TEST_F(JavaPlugin, EachCommandRunsHomeAfterHomeUntilItHasExitedWithZeroOnce)
+{
+    // Two homes with every policy placed. Launcher exit codes (null: no
+    // launcher), how many of its last commands each home ran, the result.
+    const struct {
+        const char *first_codes, *second_codes;
+        size_t first_ran, second_ran;
+        int result;
+        std::string message;
+    } runs[] = {
+        {nullptr, "0", 0, 2, RESULT_OK, UNTOUCHED},
+        {"1", "1", 2, 2, RESULT_WARNING, Partial(2, 2, 2, 2)},
+        {"0\r\n1", "0", 2, 1, RESULT_OK, UNTOUCHED},
+    };
+    for (const auto &run : runs) {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, JAVASOFT);
+        std::string homes_of_run[2];
+        const char *codes[2] = {run.first_codes, run.second_codes};
+        for (int i = 0; i < 2; ++i) {
+            homes_of_run[i] = MakeHome(std::to_string(&run - runs) + "ab"[i]);
+            std::string launcher = homes_of_run[i] + "\\bin\\java.exe";
+            if (codes[i] == nullptr)
+                DeleteFileA(launcher.c_str());
+            else
+                ASSERT_TRUE(SetRecordedExitCodes(launcher, codes[i] + "\r\n"s));
+            Register(JRE, std::string(1, "ab"[i]), homes_of_run[i]);
+        }
+        strcpy(message, UNTOUCHED);
+        EXPECT_EQ(Install(), run.result) << run.message;
+        EXPECT_EQ(message, run.message);
+        std::vector<std::string> first = CommandsOf(homes_of_run[0]);
+        std::vector<std::string> second = CommandsOf(homes_of_run[1]);
+        EXPECT_EQ(Calls(homes_of_run[0]),
+                  std::vector<std::string>(first.end() - run.first_ran, first.end()));
+        EXPECT_EQ(Calls(homes_of_run[1]),
+                  std::vector<std::string>(second.end() - run.second_ran, second.end()));
+    }
+}
+
+TEST_F(JavaPlugin, ALauncherThatOthersMayChangeRunsNoCommand)
+{
+    // Wine shows a folder of another Unix user, root's /tmp, as Anonymous's
+    // with full access.
+    std::string open_home = "Z:\\tmp\\ocf-test-" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(PlaceRecordingProgram(open_home + "\\bin\\java.exe"));
+    ASSERT_TRUE(MakeDirectories(open_home + "\\lib\\ext"));
+    std::string home = MakeHome("jre");
+    Register(JRE, "a", open_home);
+    Register(JRE, "b", home);
+
+    EXPECT_EQ(Install(), RESULT_OK);
+    EXPECT_TRUE(Calls(open_home).empty());
+    EXPECT_EQ(Calls(home), CommandsOf(home));
+    RemoveTree(open_home);
+}
+
 TEST_F(JavaPlugin, NoJavaSoftStillPlacesTheSystemLibraries)
 {
     EXPECT_EQ(Install(), RESULT_WARNING);
@@ -280,6 +357,10 @@ TEST_F(JavaPlugin, UnreadableAndOddHomesAreSkippedWithoutHarm)
     SetHomeValue(JRE, "empty", REG_SZ, "\0"s);
     SetHomeValue(JRE, "dword", REG_DWORD, "\x01\x02\x03\x04"s);
     SetHomeValue(JRE, "multi", REG_MULTI_SZ, odd + "\0\0"s);
+    // Expanded, 261 characters do not fit either.
+    Variable pad("OCF_TEST_PAD", std::string(200, 'C').c_str());
+    SetHomeValue(JRE, "expands to 261", REG_EXPAND_SZ,
+                 "%OCF_TEST_PAD%" + std::string(61, 'C') + '\0');
 
     EXPECT_EQ(Install(), RESULT_ERROR);
     EXPECT_STREQ(message, NO_HOME_MESSAGE);
@@ -292,6 +373,12 @@ TEST_F(JavaPlugin, UnreadableAndOddHomesAreSkippedWithoutHarm)
     EXPECT_EQ(Install(), RESULT_OK);
     ExpectOcfFiles(home);
     EXPECT_FALSE(DirectoryExists(odd));
+
+    // 260 do, and count.
+    SetHomeValue(JRE, "expands to 260", REG_EXPAND_SZ,
+                 "%OCF_TEST_PAD%" + std::string(60, 'C') + '\0');
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_EQ(message, Partial(2, 1, 1, 3));
 }
 
 TEST_F(JavaPlugin, HomeWithTrailingBackslashOrExtraTerminatorsGetsExactPaths)
@@ -299,7 +386,8 @@ TEST_F(JavaPlugin, HomeWithTrailingBackslashOrExtraTerminatorsGetsExactPaths)
     std::string slashed = MakeHome("slashed");
     std::string padded = MakeHome("padded", true);
     SetHomeValue(JRE, "1.8", REG_SZ, slashed + "\\" + '\0');
-    SetHomeValue(JDK, "1.8", REG_SZ, padded + "\0\0\0\0"s);
+    ASSERT_EQ(padded.substr(0, 2), "C:");
+    SetHomeValue(JDK, "1.8", REG_EXPAND_SZ, "%SystemDrive%" + padded.substr(2) + "\0\0\0\0"s);
     ASSERT_TRUE(SetRecordedExitCodes(slashed + "\\bin\\java.exe", "1\r\n"));
 
     EXPECT_EQ(Install(), RESULT_OK);
@@ -313,9 +401,8 @@ TEST_F(JavaPlugin, HomeWithTrailingBackslashOrExtraTerminatorsGetsExactPaths)
               (std::vector<std::string>{
                   sun + "\t\"" + slashed + "\\bin\\java.exe\" CopyPolicyFile .java.policy",
                   sun + "\t\"" + slashed + "\\bin\\java.exe\" CopyPolicyFile .opencard.properties"}));
-    // The slashed home's second command and policy copy closed the gate: the
-    // padded home's commands never ran.
-    EXPECT_TRUE(Calls(padded).empty());
+    // The slashed home's commands failed: the padded home's ran.
+    EXPECT_EQ(Calls(padded), CommandsOf(padded));
     EXPECT_EQ(ReadTextFile(slashed + "\\lib\\ext\\ocfpcsc1.dll"), "package ocfpcsc1.dll");
 }
 
@@ -420,7 +507,8 @@ TEST_F(JavaPlugin, PolicyWithoutABackupIsLeftAlone)
     const size_t prefix = (homes / "Java ").size();
     std::string fits = MakeHome(std::string(fitting_home - prefix, 'f'));
     std::string cut = MakeHome(std::string(fitting_home + 1 - prefix, 'c'));
-    ASSERT_TRUE(SetRecordedExitCodes(fits + "\\bin\\java.exe", "1\r\n1\r\n"));
+    ASSERT_TRUE(SetRecordedExitCodes(fits + "\\bin\\java.exe", "1\r\n"));
+    ASSERT_TRUE(SetRecordedExitCodes(cut + "\\bin\\java.exe", "1\r\n"));
     Register(JRE, "a", fits);
     Register(JRE, "b", cut);
     EXPECT_EQ(Install(), RESULT_WARNING);
@@ -441,23 +529,25 @@ TEST_F(JavaPlugin, PolicyWithoutABackupIsLeftAlone)
     EXPECT_EQ(ReadTextFile(home + policy), "original policy of jre");
 }
 
-// Sets COMSPEC of this process for one scope; a null value removes it.
-class Comspec {
-public:
-    explicit Comspec(const char *value)
-    {
-        char saved[MAX_PATH] = "";
-        DWORD length = GetEnvironmentVariableA("COMSPEC", saved, sizeof saved);
-        had_ = length != 0 && length < sizeof saved;
-        saved_ = saved;
-        SetEnvironmentVariableA("COMSPEC", value);
-    }
-    ~Comspec() { SetEnvironmentVariableA("COMSPEC", had_ ? saved_.c_str() : nullptr); }
+TEST_F(JavaPlugin, TargetsWithASecondNameAreNotWrittenNorPrompted)
+{
+    std::string home = MakeHome("jre");
+    std::string policy = home + "\\lib\\security\\java.policy";
+    std::string elsewhere = homes / "not ours";
+    ASSERT_TRUE(WriteTextFile(elsewhere, "not ours"));
+    ASSERT_TRUE(DeleteFileA(policy.c_str()));
+    ASSERT_TRUE(CreateHardLinkA(policy.c_str(), elsewhere.c_str(), nullptr));
+    ASSERT_TRUE(CreateHardLinkA((home + "\\lib\\ext\\ocfpcsc1.dll").c_str(), elsewhere.c_str(),
+                                nullptr));
+    ASSERT_TRUE(SetRecordedExitCodes(home + "\\bin\\java.exe", "1\r\n"));  // JP shows the policy
+    Register(JRE, "1.8", home);
 
-private:
-    bool had_;
-    std::string saved_;
-};
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_EQ(message, Partial(1, 1, 1, 0));
+    EXPECT_EQ(ReadTextFile(elsewhere), "not ours");
+    EXPECT_FALSE(FileExists(policy + ".ocf-bak"));
+    EXPECT_EQ(ReadTextFile(home + "\\lib\\ext\\ocfpcsc1_64.dll"), "package ocfpcsc1_64.dll");
+}
 
 TEST_F(JavaPlugin, CommandsRunThroughTheInterpreterThatComspecNames)
 {
@@ -467,7 +557,7 @@ TEST_F(JavaPlugin, CommandsRunThroughTheInterpreterThatComspecNames)
     std::string interpreter = homes / "my shell.exe";
     ASSERT_TRUE(PlaceRecordingProgram(interpreter));
     ASSERT_TRUE(SetRecordedExitCodes(interpreter, "0\r\n1\r\n"));
-    Comspec comspec(interpreter.c_str());
+    Variable comspec("COMSPEC", interpreter.c_str());
 
     EXPECT_EQ(Install(), RESULT_WARNING);
     EXPECT_EQ(message, Partial(1, 0, 1, 2));
@@ -484,12 +574,15 @@ TEST_F(JavaPlugin, WithoutAUsableComspecTheSystemCmdRunsTheCommands)
 {
     std::string home = MakeHome("jre");
     Register(JRE, "1.8", home);
-    for (const char *value : {(const char *)nullptr, "C:\\missing\\cmd.exe"}) {
-        Comspec comspec(value);
+    // A relative name would be found in the current directory, "sun".
+    ASSERT_TRUE(PlaceRecordingProgram(sun + "\\logger.exe"));
+    for (const char *value : {(const char *)nullptr, "C:\\missing\\cmd.exe", "logger.exe"}) {
+        Variable comspec("COMSPEC", value);
         DeleteFileA((home + "\\bin\\java.calls").c_str());
         EXPECT_EQ(Install(), RESULT_OK) << (value ? value : "unset");
         EXPECT_EQ(Calls(home), CommandsOf(home)) << (value ? value : "unset");
     }
+    EXPECT_TRUE(RecordedCalls(sun + "\\logger.exe").empty());
 }
 
 TEST_F(JavaPlugin, TheRealCmdRunsTheLauncherOfAHomeWithParentheses)
@@ -507,13 +600,66 @@ TEST_F(JavaPlugin, TheRealCmdRunsTheLauncherOfAHomeWithParentheses)
 
 TEST(CommandInterpreter, TheLongestLineRunsAndOneMoreCharacterRunsNothing)
 {
-    Comspec comspec(nullptr);  // the system's cmd.exe
+    Variable comspec("COMSPEC", nullptr);  // the system's cmd.exe
     std::string cmd = JoinPath(SystemDirectory(), "cmd.exe");
     // "<cmd>" /d /s /c "<command>" fills 1023 characters at most.
     std::string longest = "exit 7";
     longest.resize(1023 - cmd.size() - (sizeof "\"\" /d /s /c \"\"" - 1), ' ');
     EXPECT_EQ(RunCommandInterpreter((longest + " ").c_str()), -1);
     EXPECT_EQ(RunCommandInterpreter(longest.c_str()), 7);
+}
+
+TEST(LauncherTrust, OnlySystemAdministratorsTrustedInstallerAndTheInstallerMayChange)
+{
+    const std::string me = "S-1-5-21-1-2-3-1001";
+    const std::string installer = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    const std::string users_write = "O:SYD:(A;;FA;;;SY)(A;;0x1200a9;;;BU)(A;;FW;;;BU)";
+    const struct {
+        std::string sddl;
+        int kind;
+        bool others_may_change;
+    } cases[] = {
+        {users_write, TRUST_LAUNCHER, true},
+        {users_write, TRUST_LAUNCHER_FOLDER, true},  // a DLL beside the launcher
+        {users_write, TRUST_PATH_FOLDER, false},     // only adds beside what exists
+        {"O:SYD:(A;;FA;;;BA)(A;;0x40;;;BU)", TRUST_PATH_FOLDER, true},  // deletes children
+        {"O:SYD:(A;;FA;;;BA)(A;;WD;;;BU)", TRUST_PATH_FOLDER, true},
+        {"O:S-1-5-21-1-2-3-1002D:(A;;FA;;;SY)(A;;FA;;;BA)", TRUST_PATH_FOLDER, true},
+        // The default C:\ (Authenticated Users add folders), and a folder made in it.
+        {"O:SYG:SYD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;GA;;;CO)(A;OICI;0x1200a9;;;BU)"
+         "(A;CI;LC;;;AU)(A;OICIIO;SDGXGWGR;;;AU)",
+         TRUST_PATH_FOLDER, false},
+        {"O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1301bf;;;AU)", TRUST_PATH_FOLDER,
+         true},
+        {"O:" + installer + "D:PAI(A;;FA;;;" + installer + ")(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)"
+         "(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)"
+         "(A;OICIIO;GA;;;CO)",
+         TRUST_LAUNCHER_FOLDER, false},
+        {"O:BAD:PAI(A;;FA;;;BA)(A;;FA;;;SY)(A;;0x1200a9;;;BU)", TRUST_LAUNCHER, false},
+        {"O:" + me + "D:(A;;FA;;;" + me + ")(A;;FA;;;SY)", TRUST_LAUNCHER, false},
+        {"O:SYD:(A;OICIIO;GA;;;BU)(A;;FA;;;SY)", TRUST_LAUNCHER_FOLDER, false},  // inherit-only
+        {"O:SYD:(A;;GW;;;BU)", TRUST_LAUNCHER, true},
+        {"O:SYD:(D;;FA;;;BU)(A;;FA;;;BU)", TRUST_LAUNCHER, true},  // a deny is not relied on
+        {"O:SY", TRUST_PATH_FOLDER, true},  // no DACL: everyone may do anything
+    };
+    PSID installer_user = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidA(me.c_str(), &installer_user));
+    for (const auto &c : cases) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        PSID owner = nullptr;
+        PACL dacl = nullptr;
+        BOOL present = FALSE, defaulted = FALSE;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            c.sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+            << c.sddl;
+        ASSERT_TRUE(GetSecurityDescriptorOwner(descriptor, &owner, &defaulted));
+        ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+        EXPECT_EQ(OthersMayChange(owner, present ? dacl : nullptr, c.kind, installer_user) != 0,
+                  c.others_may_change)
+            << c.sddl << " kind " << c.kind;
+        LocalFree(descriptor);
+    }
+    LocalFree(installer_user);
 }
 
 } // namespace

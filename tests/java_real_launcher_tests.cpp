@@ -1,6 +1,6 @@
 // The Java Plug-in component with the package's real CopyPolicyFile class and
-// the build machine's real Java: the home's bin\java.exe is a symbolic link to
-// the Linux launcher, which Wine runs from the Windows command line.
+// the build machine's real Java: the home's bin\java.exe is a script that
+// starts the Linux launcher, which Wine runs from the Windows command line.
 #include "components.h"
 #include "doubles.h"
 #include "fileops.h"
@@ -32,15 +32,8 @@ std::string UnixPath(const std::string &path)
     return result;
 }
 
-// The Java home that the test fixture made beside the test programs: its
-// bin\java.exe links to the Linux java.
-std::string RealJavaHome()
-{
-    char full[MAX_PATH] = "";
-    std::string relative = JoinPath(TestProgramDirectory(), "..\\real java");
-    GetFullPathNameA(relative.c_str(), sizeof full, full, nullptr);
-    return full;
-}
+// The Java home that the test fixture made in the prefix.
+const char REAL_JAVA_HOME[] = "C:\\real java";
 
 TEST(RealJava, CopyPolicyFilePutsBothFilesIntoTheUsersHome)
 {
@@ -57,7 +50,7 @@ TEST(RealJava, CopyPolicyFilePutsBothFilesIntoTheUsersHome)
         ASSERT_TRUE(CopyFileA(JoinPath(built_sun, name).c_str(), JoinPath(sun, name).c_str(), FALSE))
             << name;
 
-    std::string home = RealJavaHome();
+    std::string home = REAL_JAVA_HOME;
     ASSERT_TRUE(FileExists(home + "\\bin\\java.exe")) << home;
     std::string user_home_unix = UnixPath(user_home.path());
     ASSERT_FALSE(user_home_unix.empty());
@@ -69,6 +62,8 @@ TEST(RealJava, CopyPolicyFilePutsBothFilesIntoTheUsersHome)
     RegSetValueExA(key, "JavaHome", 0, REG_SZ, (const BYTE *)home.c_str(), (DWORD)home.size() + 1);
     RegCloseKey(key);
     ASSERT_EQ(_putenv(("JAVA_TOOL_OPTIONS=-Duser.home=" + user_home_unix).c_str()), 0);
+    // A CLASSPATH without "." would hide the class in "sun" from java.
+    ASSERT_EQ(_putenv("CLASSPATH=C:\\nowhere"), 0);
 
     char message[592] = "untouched";
     int result;
@@ -77,6 +72,7 @@ TEST(RealJava, CopyPolicyFilePutsBothFilesIntoTheUsersHome)
         result = InstallJavaPluginComponents(message, sizeof message);
     }
     _putenv("JAVA_TOOL_OPTIONS=");
+    _putenv("CLASSPATH=");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft");
     for (const char *name : {"ocfpcsc1.dll", "ocfpcsc164.dll", "ocfpcsc1_64.dll"})
         DeleteFileA(JoinPath(SystemDirectory(), name).c_str());

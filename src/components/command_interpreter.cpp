@@ -5,13 +5,69 @@
 #include <string.h>
 #include <windows.h>
 
-// Room for the quoted interpreter, " /c " and any command of the components.
-enum { COMMAND_LINE_SIZE = 1024 };
+// Room for the quoted interpreter, " /c " and any command of the components;
+// an environment past ENVIRONMENT_BLOCK_MAX bytes is not passed on.
+enum { COMMAND_LINE_SIZE = 1024, ENVIRONMENT_BLOCK_MAX = 1 << 20 };
 
+// A relative COMSPEC would be looked for in the current directory, the
+// package's own folder, and a folder cannot run.
 static int ReadComspec(char *interpreter)
 {
     DWORD length = GetEnvironmentVariableA("COMSPEC", interpreter, PATH_BUFFER_SIZE);
-    return length != 0 && length < PATH_BUFFER_SIZE;
+    if (length == 0 || length >= PATH_BUFFER_SIZE || !IsFullPath(interpreter))
+        return 0;
+    DWORD attributes = GetFileAttributesA(interpreter);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Environment names compare whatever their case; `name` is upper case ASCII.
+static int HasName(const char *entry, const char *name)
+{
+    for (; *name != '\0'; ++entry, ++name) {
+        char c = *entry;
+        if (c >= 'a' && c <= 'z')
+            c = (char)(c - 'a' + 'A');
+        if (c != *name)
+            return 0;
+    }
+    return *entry == '=';
+}
+
+// This process's environment without CLASSPATH: a set CLASSPATH replaces
+// java's default ".", and the class must be found in the current directory
+// whatever the machine's CLASSPATH. Null when it cannot be made; GlobalFree
+// releases it.
+static char *EnvironmentWithoutClasspath(void)
+{
+    char *block = GetEnvironmentStringsA();
+    char *filtered = NULL;
+    size_t used = 0;
+    size_t written = 0;
+
+    if (block == NULL)
+        return NULL;
+    // Entries end with a NUL each, the block with an empty entry.
+    while (used < ENVIRONMENT_BLOCK_MAX && block[used] != '\0')
+        used += strnlen(block + used, ENVIRONMENT_BLOCK_MAX - used) + 1;
+    if (used >= ENVIRONMENT_BLOCK_MAX)
+        goto done;
+    filtered = (char *)GlobalAlloc(GMEM_FIXED, used + 2);
+    if (filtered == NULL)
+        goto done;
+    for (size_t at = 0, size; at < used; at += size) {
+        size = strlen(block + at) + 1;
+        if (!HasName(block + at, "CLASSPATH")) {
+            memcpy(filtered + written, block + at, size);
+            written += size;
+        }
+    }
+    filtered[written++] = '\0';
+    if (written == 1)
+        filtered[written] = '\0';
+
+done:
+    FreeEnvironmentStringsA(block);
+    return filtered;
 }
 
 static int ReadSystemCmd(char *interpreter)
@@ -37,7 +93,8 @@ static int FormatCommandLine(char *line, const char *interpreter, const char *co
 
 // 1 when the interpreter started; its exit code, or -1 when it cannot be read,
 // goes to `exit_code`.
-static int RunInterpreter(const char *interpreter, const char *command, int *exit_code)
+static int RunInterpreter(const char *interpreter, const char *command, char *environment,
+                          int *exit_code)
 {
     char line[COMMAND_LINE_SIZE];
     STARTUPINFOA startup;
@@ -50,8 +107,8 @@ static int RunInterpreter(const char *interpreter, const char *command, int *exi
     startup.cb = sizeof startup;
     // A GUI program has no console to lend: without this flag every command
     // would flash a console window of its own.
-    if (!CreateProcessA(interpreter, line, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL,
-                        &startup, &process))
+    if (!CreateProcessA(interpreter, line, NULL, NULL, FALSE, CREATE_NO_WINDOW, environment,
+                        NULL, &startup, &process))
         return 0;
     *exit_code = -1;
     if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
@@ -66,10 +123,15 @@ int RunCommandInterpreter(const char *command)
 {
     char interpreter[PATH_BUFFER_SIZE];
     int exit_code = -1;
+    char *environment = EnvironmentWithoutClasspath();
 
-    if (ReadComspec(interpreter) && RunInterpreter(interpreter, command, &exit_code))
-        return exit_code;
-    if (ReadSystemCmd(interpreter) && RunInterpreter(interpreter, command, &exit_code))
-        return exit_code;
-    return -1;
+    if (environment == NULL)
+        return -1;
+    if (!(ReadComspec(interpreter) &&
+          RunInterpreter(interpreter, command, environment, &exit_code)) &&
+        !(ReadSystemCmd(interpreter) &&
+          RunInterpreter(interpreter, command, environment, &exit_code)))
+        exit_code = -1;
+    GlobalFree(environment);
+    return exit_code;
 }

@@ -20,11 +20,12 @@ int InstallJavaPluginComponents(char *message, unsigned int message_size);
 int InstallReaderDriver(int reader_type, char *message, unsigned int message_size);
 
 // Runs `command` through the command interpreter (command_interpreter.cpp):
-// the one that COMSPEC names, or cmd.exe of the system directory when COMSPEC
-// is unset, longer than a path or cannot be started. It gets the command line
-// `"<interpreter>" /d /s /c "<command>"`, so the command runs exactly as
-// written, its own quotes included; it runs in the current directory without
-// a console window, and is waited for.
+// the one that COMSPEC names when that is the full path of a file, else cmd.exe
+// of the system directory (also when COMSPEC's cannot be started). It gets the
+// command line `"<interpreter>" /d /s /c "<command>"`, so the command runs
+// exactly as written, its own quotes included; it runs in the current
+// directory, with this process's environment less CLASSPATH, without a
+// console window, and is waited for.
 // Returns its exit code; -1 when nothing could be started, a command line that
 // would not fit its buffer included (a cut command never runs).
 int RunCommandInterpreter(const char *command);
@@ -65,6 +66,26 @@ enum { JAVA_HOME_BUFFER_SIZE = 263, JAVA_HOME_VALUE_CAPACITY = 262 };
 // Returns that cut-back position (1 + the home's length), or -1 when the value
 // cannot name a home: see RegistryStringLength, and an empty text.
 int QuotedJavaHomeEnd(char *home, unsigned long stored_size, unsigned long type);
+
+// Whether a Java home's launcher may run with our rights (launcher_trust.cpp).
+
+// 1 for a path from a drive root (C:\...) or a UNC root (\\server\...).
+int IsFullPath(const char *path);
+
+// What a security descriptor on the launcher's path belongs to.
+enum { TRUST_LAUNCHER = 0, TRUST_LAUNCHER_FOLDER = 1, TRUST_PATH_FOLDER = 2 };
+
+// 1 when anyone but SYSTEM, Administrators, TrustedInstaller and
+// `installer_user` (a SID, or null) may change an object of that kind whose
+// owner SID and DACL (PACL; null lets everyone in) these are: write it, delete
+// or rename it, change its permissions or owner, delete a child of a folder,
+// or add a file beside the launcher. Reads no file.
+int OthersMayChange(const void *owner, const void *dacl, int kind, const void *installer_user);
+
+// 1 when the launcher at the full path `launcher` and every folder up to its
+// root can be changed by nobody but those and the account that runs us, and
+// none of them is a reparse point; 0 when it may not run, or cannot be read.
+int IsLauncherTrusted(const char *launcher);
 
 // Pure logic of the reader driver component (gemplus_search.cpp).
 

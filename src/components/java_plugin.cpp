@@ -41,6 +41,7 @@ struct JavaWork {
     char last_jre_home[JAVA_HOME_BUFFER_SIZE];
     int last_jre_end;  // 0 while no JRE home was read
     int vm, ol, op, jp;
+    int policy_command_done, properties_command_done;
     int bridges;
     int aborted;
 };
@@ -53,22 +54,62 @@ static int JoinToHome(JavaWork *work, const char *element)
     return AppendWholePathComponent(work->home, element);
 }
 
+// Whether the joined target in the current home is safe to write: a home
+// that other users can change may hold links to files that are not theirs.
+static int IsFreeOfLinksInHome(const JavaWork *work)
+{
+    return IsTargetFreeOfLinks(work->home + 1, (size_t)work->home_end - 1);
+}
+
 // Copies a package file into the current home; a target too long for the path
-// buffer is a failed copy.
+// buffer, or reached through a link, is a failed copy.
 static int CopyIntoHome(JavaWork *work, const char *source, const char *target)
 {
-    if (!JoinToHome(work, target))
+    if (!JoinToHome(work, target) || !IsFreeOfLinksInHome(work))
         return COPY_FAILED;
     return CopyFileGuarded(source, work->home + 1, 0);
 }
 
 // Runs a CopyPolicyFile command line with the current home's launcher through
-// the command interpreter; 1 when it exited with 0.
-static int RunInHome(JavaWork *work, const char *command)
+// the command interpreter, unless it has exited with 0 once in some home; 1
+// when it does so now.
+static int RunInHome(JavaWork *work, const char *command, int *done)
 {
-    if (!JoinToHome(work, command))
+    if (*done || !JoinToHome(work, command))
         return 0;
-    return RunCommandInterpreter(work->home) == 0;
+    *done = RunCommandInterpreter(work->home) == 0;
+    return *done;
+}
+
+// Each command runs, home after home, until it has exited with 0 once. A
+// launcher that others may change runs neither: it would run as us.
+static void RunCommandsInHome(JavaWork *work)
+{
+    if (work->policy_command_done && work->properties_command_done)
+        return;
+    if (!JoinToHome(work, "bin\\java.exe") || !IsLauncherTrusted(work->home + 1))
+        return;
+    if (RunInHome(work, POLICY_COMMAND, &work->policy_command_done))
+        ++work->jp;
+    if (RunInHome(work, PROPERTIES_COMMAND, &work->properties_command_done))
+        ++work->jp;
+}
+
+// Everyone who reads "JavaHome" (cmd.exe too) expands a REG_EXPAND_SZ. A home
+// that then no longer fits the value's room is skipped, as a value too long;
+// returns the new cut-back position, or -1.
+static int ExpandHome(JavaWork *work)
+{
+    char expanded[JAVA_HOME_VALUE_CAPACITY];
+    DWORD size = ExpandEnvironmentStringsA(work->home + 1, expanded, sizeof expanded);
+    if (size == 0 || size > sizeof expanded)
+        return -1;
+    // The ANSI call may count a byte more than it writes: the text tells.
+    size_t length = strnlen(expanded, sizeof expanded);
+    if (length == 0 || length + 1 >= sizeof expanded)
+        return -1;
+    memcpy(work->home + 1, expanded, length + 1);
+    return 1 + (int)length;
 }
 
 static int IsFile(const char *path)
@@ -116,6 +157,8 @@ static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targ
     if (RegQueryValueExA(subkey, "JavaHome", NULL, &type, (BYTE *)work->home + 1, &size) != 0)
         return;
     work->home_end = QuotedJavaHomeEnd(work->home, size, type);
+    if (work->home_end > 0 && type == REG_EXPAND_SZ)
+        work->home_end = ExpandHome(work);
     if (work->home_end < 0)
         return;
     ++work->vm;
@@ -136,18 +179,12 @@ static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targ
     if (result == COPY_OK)
         ++work->op;
 
-    // Only until the policy work has succeeded once, in any home.
-    if (work->jp == 0) {
-        if (RunInHome(work, POLICY_COMMAND))
-            ++work->jp;
-        if (RunInHome(work, PROPERTIES_COMMAND))
-            ++work->jp;
-    }
+    RunCommandsInHome(work);
 
     if (!JoinToHome(work, targets->policy))
         return;
     // Without a backup the user's own policy would be lost: leave it alone.
-    result = BackUpPolicy(work);
+    result = IsFreeOfLinksInHome(work) ? BackUpPolicy(work) : COPY_FAILED;
     if (result == COPY_OK)
         result = CopyFileGuarded("java.policy", work->home + 1, 0);
     if (result == COPY_ABORTED)
@@ -219,7 +256,8 @@ static void CopyIntoLastJre(JavaWork *work, const char *source, const char *targ
     if (work->last_jre_end == 0)
         return;
     work->last_jre_home[work->last_jre_end] = '\0';
-    if (AppendWholePathComponent(work->last_jre_home, target))
+    if (AppendWholePathComponent(work->last_jre_home, target) &&
+        IsTargetFreeOfLinks(work->last_jre_home + 1, (size_t)work->last_jre_end - 1))
         CopyFileGuarded(source, work->last_jre_home + 1, 0);
 }
 
@@ -277,7 +315,8 @@ static int Report(const JavaWork *work, int outcome, char *message, unsigned int
                         "Nie zainstalowano sterowników OCF dla żadnego środowiska JRE/JDK");
         return RESULT_ERROR;
     }
-    if (work->ol < work->vm || work->op < work->vm || work->jp < work->vm) {
+    if (work->ol < work->vm || work->op < work->vm || work->jp < work->vm ||
+        !work->policy_command_done || !work->properties_command_done) {
         FormatTextBounded(message, message_size,
                           "Niepełna instalacja sterowników OCF dla środowiska JRE/JDK; "
                           "kod operacji: VM%dOL%dOP%dJP%d",

@@ -133,4 +133,12 @@ int CopyFileGuarded(const char *source, const char *target, int compare_mode);
 int CopyTree(const char *source_pattern, const char *target_dir, int recursive,
              char *failed_path_out);
 
+// 1 when writing `target` cannot reach another file through a link
+// (target_links.cpp): the target is missing, or is no reparse point and has
+// one name only, and no folder of its path from its first `base_length`
+// characters on (the base folder itself included) is a reparse point. A copy
+// writes through a hard link into every name of the file; a junction on the
+// path sends the copy, and the Retry answer's delete, wherever it leads.
+int IsTargetFreeOfLinks(const char *target, size_t base_length);
+
 #endif

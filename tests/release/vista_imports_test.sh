@@ -9,7 +9,9 @@ program=$1 objdump=$2
 # Reviewed: kernel32, user32, advapi32 and comctl32 entries each have Windows
 # Vista or earlier as "Minimum supported client" on their Microsoft page
 # (SetDllDirectoryA: Vista, XP SP1; InitCommonControls: Vista; the rest
-# Windows 2000 or XP; SHA-256 in the PROV_RSA_AES provider: XP SP3, Vista). msvcrt entries are exports of Vista x64's msvcrt.dll
+# Windows 2000 or XP; SHA-256 in the PROV_RSA_AES provider: XP SP3, Vista;
+# GetEnvironmentStrings is the export behind GetEnvironmentStringsA). msvcrt
+# entries are exports of Vista x64's msvcrt.dll
 # since Windows 2000 and need none of the run-time's start-up; mingw-w64
 # links strnlen, which that msvcrt lacks, from its own static library. The
 # list holds what the program imports, so that a new import is reviewed here.
@@ -17,6 +19,8 @@ reviewed="
 ADVAPI32.DLL RegCloseKey RegEnumKeyA RegOpenKeyExA RegQueryValueExA
 ADVAPI32.DLL ConvertStringSecurityDescriptorToSecurityDescriptorA CryptAcquireContextA
 ADVAPI32.DLL CryptCreateHash CryptDestroyHash CryptGetHashParam CryptHashData CryptReleaseContext
+ADVAPI32.DLL AllocateAndInitializeSid EqualSid FreeSid GetAce GetNamedSecurityInfoA
+ADVAPI32.DLL GetTokenInformation IsValidSid MapGenericMask OpenProcessToken
 COMCTL32.DLL InitCommonControls
 KERNEL32.DLL CloseHandle CopyFileA CreateDirectoryA CreateFileA CreateProcessA DeleteFileA
 KERNEL32.DLL ExitProcess FileTimeToSystemTime FindClose FindFirstFileA FindNextFileA FreeLibrary
@@ -29,7 +33,8 @@ KERNEL32.DLL WaitForSingleObject
 KERNEL32.DLL FindResourceA GetCurrentDirectoryA GetCurrentProcessId GetFullPathNameA
 KERNEL32.DLL GetModuleFileNameW GetShortPathNameW GetTempPathA LoadResource LocalFree LockResource
 KERNEL32.DLL MoveFileExA ReadFile RemoveDirectoryA SetCurrentDirectoryA SizeofResource
-KERNEL32.DLL WideCharToMultiByte
+KERNEL32.DLL WideCharToMultiByte ExpandEnvironmentStringsA FreeEnvironmentStringsA GetCurrentProcess
+KERNEL32.DLL GetEnvironmentStrings
 USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
 USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
 USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow

@@ -1,0 +1,182 @@
+#include "components.h"
+
+#include "fileops.h"
+
+#include <string.h>
+#include <windows.h>
+#include <aclapi.h>
+
+// We run elevated, so a launcher that another user can swap runs their code
+// with our rights. The rule follows Microsoft's documentation:
+// - "File Security and Access Rights", "File Access Rights Constants": who
+//   holds FILE_WRITE_DATA/FILE_APPEND_DATA can rewrite a file; DELETE deletes
+//   or renames it, and FILE_DELETE_CHILD on a folder does so for any child;
+//   WRITE_DAC and WRITE_OWNER hand out every other right. GENERIC_* rights
+//   in an ACE stand for the file rights of FILE_GENERIC_MAPPING.
+// - "Dynamic-Link Library Search Order": a program loads DLLs from its own
+//   folder first, so FILE_ADD_FILE there is as good as writing the launcher.
+//   FILE_ADD_SUBDIRECTORY on higher folders is left out: every user holds it
+//   on a default C:\, and it cannot touch a folder that exists.
+// - "ACE_HEADER" (INHERIT_ONLY_ACE): such an ACE does not apply to the object
+//   that holds it.
+// - "Ownership of Objects", "Access Control Lists": an owner is always
+//   allowed WRITE_DAC, so an owner other than the trusted counts as able to
+//   change; "Null DACLs and Empty DACLs": a null DACL grants everyone all.
+// Deny ACEs are ignored: at worst a launcher is refused, never wrongly run.
+
+enum { TRUSTED_SID_COUNT = 3, USER_BUFFER_SIZE = sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE };
+
+// SYSTEM, Administrators, TrustedInstaller: sub-authority count, then values.
+static const DWORD TRUSTED_SIDS[TRUSTED_SID_COUNT][9] = {
+    {1, SECURITY_LOCAL_SYSTEM_RID},
+    {2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS},
+    {6, 80, 956008885u, 3418522649u, 1831038044u, 1853292631u, 2271478464u},
+};
+
+int IsFullPath(const char *path)
+{
+    char drive = path[0];
+    if ((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z'))
+        return path[1] == ':' && path[2] == '\\';
+    return path[0] == '\\' && path[1] == '\\';
+}
+
+static int IsTrusted(PSID sid, PSID const *trusted, const void *installer_user)
+{
+    if (!IsValidSid(sid))
+        return 0;
+    if (installer_user != NULL && EqualSid(sid, (PSID)installer_user))
+        return 1;
+    for (int i = 0; i < TRUSTED_SID_COUNT; ++i) {
+        if (trusted[i] != NULL && EqualSid(sid, trusted[i]))
+            return 1;
+    }
+    return 0;
+}
+
+static ACCESS_MASK ChangeRights(int kind)
+{
+    ACCESS_MASK rights = DELETE | WRITE_DAC | WRITE_OWNER;
+    if (kind == TRUST_LAUNCHER)
+        return rights | FILE_WRITE_DATA | FILE_APPEND_DATA;
+    rights |= FILE_DELETE_CHILD;
+    return kind == TRUST_LAUNCHER_FOLDER ? rights | FILE_ADD_FILE : rights;
+}
+
+int OthersMayChange(const void *owner, const void *dacl, int kind, const void *installer_user)
+{
+    SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
+    GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                               FILE_ALL_ACCESS};
+    PSID trusted[TRUSTED_SID_COUNT] = {};
+    ACCESS_MASK change = ChangeRights(kind);
+    int others_may = 1;
+
+    for (int i = 0; i < TRUSTED_SID_COUNT; ++i) {
+        const DWORD *s = TRUSTED_SIDS[i];
+        if (!AllocateAndInitializeSid(&nt_authority, (BYTE)s[0], s[1], s[2], s[3], s[4], s[5],
+                                      s[6], s[7], s[8], &trusted[i]))
+            trusted[i] = NULL;
+    }
+    if (owner == NULL || !IsTrusted((PSID)owner, trusted, installer_user) || dacl == NULL)
+        goto done;
+    for (DWORD index = 0; index < ((const ACL *)dacl)->AceCount; ++index) {
+        ACCESS_ALLOWED_ACE *ace;
+        if (!GetAce((PACL)dacl, index, (void **)&ace))
+            goto done;
+        BYTE type = ace->Header.AceType;
+        if ((ace->Header.AceFlags & INHERIT_ONLY_ACE) || type == ACCESS_DENIED_ACE_TYPE ||
+            type == ACCESS_DENIED_CALLBACK_ACE_TYPE || type == ACCESS_DENIED_OBJECT_ACE_TYPE ||
+            type == ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE)
+            continue;
+        // Other kinds of grant (object ACEs) have no place on a file: refuse.
+        if (type != ACCESS_ALLOWED_ACE_TYPE && type != ACCESS_ALLOWED_CALLBACK_ACE_TYPE)
+            goto done;
+        ACCESS_MASK mask = ace->Mask;
+        MapGenericMask(&mask, &mapping);
+        if ((mask & change) && !IsTrusted((PSID)&ace->SidStart, trusted, installer_user))
+            goto done;
+    }
+    others_may = 0;
+
+done:
+    for (int i = 0; i < TRUSTED_SID_COUNT; ++i) {
+        if (trusted[i] != NULL)
+            FreeSid(trusted[i]);
+    }
+    return others_may;
+}
+
+// A reparse point on the path could lead elsewhere by the will of its owner;
+// telling the harmless ones apart is not worth it.
+static int OnlyTrustedMayChange(const char *path, int kind, const void *installer_user)
+{
+    PSID owner = NULL;
+    PACL dacl = NULL;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return 0;
+    if (GetNamedSecurityInfoA((char *)path, SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                              NULL, &dacl, NULL, &descriptor) != ERROR_SUCCESS)
+        return 0;
+    int trusted = !OthersMayChange(owner, dacl, kind, installer_user);
+    LocalFree(descriptor);
+    return trusted;
+}
+
+// Cuts `path` to its folder; 0 at a root (C:\ or \\server\share).
+static int CutToParent(char *path)
+{
+    size_t length = strlen(path);
+    char *last = strrchr(path, '\\');
+    if (length == 0 || path[length - 1] == '\\' || last == NULL)
+        return 0;
+    if (path[0] == '\\' && path[1] == '\\') {
+        const char *share = strchr(path + 2, '\\');
+        if (share == NULL || last <= share)
+            return 0;
+    } else if (last == path + 2) {
+        last[1] = '\0';  // keeps the drive root's backslash
+        return 1;
+    }
+    *last = '\0';
+    return 1;
+}
+
+// The account that runs us: the administrator who typed the password, or in
+// Admin Approval Mode the user, which Windows does not treat as a boundary.
+static int ReadInstallerUser(BYTE *buffer)
+{
+    HANDLE token;
+    DWORD size;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return 0;
+    int read = GetTokenInformation(token, TokenUser, buffer, USER_BUFFER_SIZE, &size);
+    CloseHandle(token);
+    return read;
+}
+
+int IsLauncherTrusted(const char *launcher)
+{
+    char path[PATH_BUFFER_SIZE];
+    union {
+        TOKEN_USER user;
+        BYTE bytes[USER_BUFFER_SIZE];
+    } token_user;
+    const void *installer_user = NULL;
+    int kind = TRUST_LAUNCHER;
+
+    if (!IsFullPath(launcher) || strlen(launcher) >= sizeof path)
+        return 0;
+    if (ReadInstallerUser(token_user.bytes))
+        installer_user = token_user.user.User.Sid;
+    CopyTextBounded(path, sizeof path, launcher);
+    do {
+        if (!OnlyTrustedMayChange(path, kind, installer_user))
+            return 0;
+        kind = kind == TRUST_LAUNCHER ? TRUST_LAUNCHER_FOLDER : TRUST_PATH_FOLDER;
+    } while (CutToParent(path));
+    return 1;
+}
