@@ -130,9 +130,10 @@ static int OnlyTrustedMayChange(const char *path, int kind, const void *installe
 static int CutToParent(char *path)
 {
     size_t length = strlen(path);
-    char *last = strrchr(path, '\\');
-    if (length == 0 || path[length - 1] == '\\' || last == NULL)
+    size_t end = SeparatorEnd(path, length);
+    if (end == 0 || end == length)
         return 0;
+    char *last = path + end - 1;
     if (path[0] == '\\' && path[1] == '\\') {
         const char *share = strchr(path + 2, '\\');
         if (share == NULL || last <= share)

@@ -11,9 +11,9 @@ static int HasLinkedFolder(const char *target, size_t base_length)
     if (length >= sizeof folder)
         return 1;
     memcpy(folder, target, length + 1);
-    while (length > 0) {
-        if (folder[--length] != '\\')
-            continue;
+    // Folder by folder upwards, by whole characters: a second byte may be 0x5C.
+    while ((length = SeparatorEnd(folder, length)) > 0) {
+        --length;
         // A base that ends with a backslash counts as the folder before it.
         if (length + 1 < base_length || (length == 2 && folder[1] == ':'))
             break;
