@@ -69,15 +69,38 @@ wine_session_start() {
     fi
     # A persistent server keeps each test's start fast.
     as_wine_user wineserver -p
+    # Wine closes its desktop (explorer.exe) a second after the last program
+    # has left it; the next program to need it starts it again, and the
+    # desktop keeps that program's standard error. A program that lives as
+    # long as the session keeps the desktop open. It must hold the desktop
+    # before any test runs: on a busy machine it came seconds late, a GUI test
+    # restarted the desktop, and the keeper then held that test's output open
+    # until the test's timeout.
+    as_wine_user "$WINE_LOADER" cmd /c ping -n 86400 127.0.0.1 </dev/null >/dev/null 2>&1 &
+    wait_for_session_process '^ping -n 86400 127\.0\.0\.1' || return 1
     # Without a window manager, hiding a window waits unless Wine manages none.
     as_wine_user "$WINE_LOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
         </dev/null >/dev/null 2>&1
     as_wine_user "$WINE_LOADER" cmd /c exit </dev/null >/dev/null 2>&1
-    # Wine closes its desktop (explorer.exe) some seconds after the last
-    # program has left it; the next GUI test then starts it again, and it
-    # holds that test's output open for a second after the test has ended.
-    # A program that lives as long as the session keeps the desktop open.
-    as_wine_user "$WINE_LOADER" cmd /c ping -n 86400 127.0.0.1 </dev/null >/dev/null 2>&1 &
+    wait_for_session_process 'explorer\.exe /desktop'
+}
+
+# Waits up to a minute for a process of this session's prefix whose command
+# line matches the pattern (other sessions run as the same user).
+wait_for_session_process() {
+    local waited=0 pid
+    while :; do
+        for pid in $(pgrep -u "$WINE_USER" -f "$1"); do
+            tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null |
+                grep -qxF "WINEPREFIX=$WINE_SESSION_PREFIX" && return 0
+        done
+        waited=$((waited + 1))
+        if [ $waited -gt 600 ]; then
+            echo "Wine session: no process matching '$1' started" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
 }
 
 wine_session_stop() {
