@@ -16,23 +16,28 @@ as_wine_user() {
         "$@"
 }
 
+# Xvfb takes a free display itself, by its lock file, and names it when it is
+# ready: two sessions started at the same moment never share one (a display
+# picked by looking first could be taken twice, and the first session to stop
+# would end the other's).
 start_xvfb() {
-    local number=90
-    while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do
-        number=$((number + 1))
-    done
-    Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp -ac >/dev/null 2>&1 &
+    local number_file
+    number_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac 3>"$number_file" \
+        >/dev/null 2>&1 &
     XVFB_PID=$!
-    export DISPLAY=":$number"
     local waited=0
-    until [ -e "/tmp/.X11-unix/X$number" ]; do
+    until [ -s "$number_file" ]; do
         sleep 0.1
         waited=$((waited + 1))
-        if [ $waited -gt 100 ]; then
+        if [ $waited -gt 100 ] || ! kill -0 "$XVFB_PID" 2>/dev/null; then
             echo "Xvfb did not start" >&2
+            rm -f "$number_file"
             return 1
         fi
     done
+    export DISPLAY=":$(head -n 1 "$number_file")"
+    rm -f "$number_file"
 }
 
 # wine_session_start PREFIX_DIR [reuse|template]
