@@ -18,6 +18,9 @@ const char JAVA_OK_REPORT[] = "Instalacja sterownika czytnika kart: OK\r\n\r\n"
 const char REMOVAL_FAILED_ENTRY[] =
     "Detekcja/deinstalacja poprzedniego środowiska OCF: BŁĄD - Błąd kasowania pliku ocf1.2.jar "
     "w katalogu systemowym\r\n\r\n";
+const char INCOMPLETE_REPORT[] =
+    "Instalacja sterownika czytnika kart: BŁĄD - Instalator jest niekompletny\r\n\r\n"
+    "Instalacja komponentów dla Java Plug-in: BŁĄD - Instalator jest niekompletny\r\n\r\n";
 const char *const DRIVER_INSTALLERS[] = {"twin.bat", "twin64.bat", "twin8.bat", "twin8_64.bat"};
 const int STATUS_LABELS[] = {IDC_STATUS_DRIVERS, IDC_STATUS_IE, IDC_STATUS_NETSCAPE,
                              IDC_STATUS_JAVA_PLUGIN};
@@ -111,6 +114,15 @@ protected:
         EXPECT_EQ(ReadControlText(dialog, IDCANCEL), "&Zamknij");
         // Still folded: the report waits behind "&Szczegóły >>".
         EXPECT_EQ(WindowRect(dialog).bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS)).top);
+    }
+
+    // Both steps found no usable package: no driver installer started, no
+    // launcher run.
+    void ExpectNothingOfThePackageUsed(HWND dialog)
+    {
+        EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS), INCOMPLETE_REPORT);
+        EXPECT_EQ(StartedDrivers(), "");
+        EXPECT_TRUE(RecordedCalls(JoinPath(jre, "bin\\java.exe")).empty());
     }
 
     std::string Labels(HWND dialog)
@@ -337,10 +349,7 @@ TEST_F(InstallerRun, EveryStepFailingStillEndsInTheAfterRunState)
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(RunInstallation(dialog));
     EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS),
-              std::string(REMOVAL_FAILED_ENTRY) +
-                  "Instalacja sterownika czytnika kart: BŁĄD - Instalator jest niekompletny\r\n\r\n"
-                  "Instalacja komponentów dla Java Plug-in: BŁĄD - Instalator jest "
-                  "niekompletny\r\n\r\n");
+              std::string(REMOVAL_FAILED_ENTRY) + INCOMPLETE_REPORT);
     EXPECT_EQ(Labels(dialog), "[BŁĄD][][][BŁĄD]");
     ExpectAfterRunState(dialog);
     CloseAfterRun(dialog);
@@ -402,13 +411,8 @@ TEST_F(InstallerRun, ListedProgramStartsAndPlacesOnlyWhatTheReleaseHeld)
     HWND dialog = OpenDialog();
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(RunInstallation(dialog));
-    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS),
-              "Instalacja sterownika czytnika kart: BŁĄD - Instalator jest niekompletny\r\n\r\n"
-              "Instalacja komponentów dla Java Plug-in: BŁĄD - Instalator jest niekompletny"
-              "\r\n\r\n");
-    EXPECT_EQ(StartedDrivers(), "");
+    ExpectNothingOfThePackageUsed(dialog);
     EXPECT_FALSE(FileExists(JoinPath(SystemDirectory(), "ocfpcsc1.dll")));
-    EXPECT_TRUE(RecordedCalls(JoinPath(jre, "bin\\java.exe")).empty());
     EXPECT_TRUE(PrivateCopies().empty());
     CloseAfterRun(dialog);
 
@@ -436,12 +440,7 @@ TEST_F(InstallerRun, WithoutATemporaryFolderNoComponentRuns)
     SetEnvironmentVariableA("TEMP", temp);
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(RunInstallation(dialog));
-    EXPECT_EQ(ReadControlText(dialog, IDC_DETAILS),
-              "Instalacja sterownika czytnika kart: BŁĄD - Instalator jest niekompletny\r\n\r\n"
-              "Instalacja komponentów dla Java Plug-in: BŁĄD - Instalator jest niekompletny"
-              "\r\n\r\n");
-    EXPECT_EQ(StartedDrivers(), "");
-    EXPECT_TRUE(RecordedCalls(JoinPath(jre, "bin\\java.exe")).empty());
+    ExpectNothingOfThePackageUsed(dialog);
     CloseAfterRun(dialog);
 }
 
