@@ -14,10 +14,8 @@ enum { COMMAND_LINE_SIZE = 1024, ENVIRONMENT_BLOCK_MAX = 1 << 20 };
 static int ReadComspec(char *interpreter)
 {
     DWORD length = GetEnvironmentVariableA("COMSPEC", interpreter, PATH_BUFFER_SIZE);
-    if (length == 0 || length >= PATH_BUFFER_SIZE || !IsFullPath(interpreter))
-        return 0;
-    DWORD attributes = GetFileAttributesA(interpreter);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return length != 0 && length < PATH_BUFFER_SIZE && IsFullPath(interpreter) &&
+           IsFile(interpreter);
 }
 
 // Environment names compare whatever their case; `name` is upper case ASCII.

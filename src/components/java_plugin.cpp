@@ -112,12 +112,6 @@ static int ExpandHome(JavaWork *work)
     return 1 + (int)length;
 }
 
-static int IsFile(const char *path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 static int IsMissing(const char *path)
 {
     if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)

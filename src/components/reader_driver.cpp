@@ -90,10 +90,9 @@ static int FormatBatchStart(const char *file_name, char *interpreter, char *line
 {
     char batch[PATH_BUFFER_SIZE];
     DWORD length = GetFullPathNameA(file_name, sizeof batch, batch, NULL);
-    DWORD attributes = GetFileAttributesA(file_name);
     // cmd.exe would start for a missing batch file too, and only then fail.
-    if (length == 0 || length >= sizeof batch || attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) || !ReadSystemDirectory(interpreter, PATH_BUFFER_SIZE) ||
+    if (length == 0 || length >= sizeof batch || !IsFile(file_name) ||
+        !ReadSystemDirectory(interpreter, PATH_BUFFER_SIZE) ||
         !AppendWholePathComponent(interpreter, "cmd.exe"))
         return 0;
     FormatTextBounded(line, BATCH_LINE_SIZE, "\"%s\" /d /s /c \"\"%s\"\"", interpreter, batch);

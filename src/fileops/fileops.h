@@ -82,6 +82,9 @@ void FormatConflictPrompt(char *buffer, size_t size, const PromptFileFacts *sour
 int ReadSystemDirectory(char *buffer, unsigned int size);
 int ReadWindowsDirectory(char *buffer, unsigned int size);
 
+// 1 when `path` names an existing file, not a folder (file_kind.cpp).
+int IsFile(const char *path);
+
 // Converts the Windows-1250 `text` to UTF-16 in `wide` of `count` characters,
 // always terminated: what the installer shows appears with its Polish letters
 // whatever the system's ANSI code page. A name between NAME_BEGIN and NAME_END
