@@ -67,26 +67,6 @@ enum { JAVA_HOME_BUFFER_SIZE = 263, JAVA_HOME_VALUE_CAPACITY = 262 };
 // cannot name a home: see RegistryStringLength, and an empty text.
 int QuotedJavaHomeEnd(char *home, unsigned long stored_size, unsigned long type);
 
-// Whether a Java home's launcher may run with our rights (launcher_trust.cpp).
-
-// 1 for a path from a drive root (C:\...) or a UNC root (\\server\...).
-int IsFullPath(const char *path);
-
-// What a security descriptor on the launcher's path belongs to.
-enum { TRUST_LAUNCHER = 0, TRUST_LAUNCHER_FOLDER = 1, TRUST_PATH_FOLDER = 2 };
-
-// 1 when anyone but SYSTEM, Administrators, TrustedInstaller and
-// `installer_user` (a SID, or null) may change an object of that kind whose
-// owner SID and DACL (PACL; null lets everyone in) these are: write it, delete
-// or rename it, change its permissions or owner, delete a child of a folder,
-// or add a file beside the launcher. Reads no file.
-int OthersMayChange(const void *owner, const void *dacl, int kind, const void *installer_user);
-
-// 1 when the launcher at the full path `launcher` and every folder up to its
-// root can be changed by nobody but those and the account that runs us, and
-// none of them is a reparse point; 0 when it may not run, or cannot be read.
-int IsLauncherTrusted(const char *launcher);
-
 // Pure logic of the reader driver component (gemplus_search.cpp).
 
 // 1 when "GEMPLUS", in any mix of cases, stands inside one of the reader names

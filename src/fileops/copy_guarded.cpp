@@ -37,12 +37,18 @@ static int SameSizeAndTime(const BY_HANDLE_FILE_INFORMATION *a, const BY_HANDLE_
            a->nFileSizeHigh == b->nFileSizeHigh && a->nFileSizeLow == b->nFileSizeLow;
 }
 
-int CopyFileGuarded(const char *source, const char *target, int compare_mode)
+// `link_base`: null, or the length of the folder from which on no link may
+// lead the write elsewhere; checked again before every write, since the
+// prompt can stay open as long as someone likes.
+static int CopyGuarded(const char *source, const char *target, int compare_mode,
+                       const size_t *link_base)
 {
     int result = COPY_OK;
     int retry;
     do {
         retry = 0;
+        if (link_base != NULL && !IsTargetFreeOfLinks(target, *link_base))
+            return COPY_FAILED;
         if (CopyFileA(source, target, FALSE)) {
             DWORD attributes = GetFileAttributesA(target);
             if (attributes != INVALID_FILE_ATTRIBUTES)
@@ -74,9 +80,14 @@ int CopyFileGuarded(const char *source, const char *target, int compare_mode)
             if (answer == IDABORT) {
                 result = COPY_ABORTED;
             } else if (answer == IDRETRY) {
-                ClearReadOnly(target, target_info.dwFileAttributes);
-                DeleteFileA(target);
                 retry = 1;
+                if (link_base != NULL && !IsTargetFreeOfLinks(target, *link_base)) {
+                    result = COPY_FAILED;
+                    retry = 0;
+                } else {
+                    ClearReadOnly(target, target_info.dwFileAttributes);
+                    DeleteFileA(target);
+                }
             } else if (answer == 0) {
                 // Nobody answered: the file is not placed, so this is no success.
                 result = COPY_FAILED;
@@ -89,4 +100,15 @@ int CopyFileGuarded(const char *source, const char *target, int compare_mode)
             CloseHandle(target_file);
     } while (retry);
     return result;
+}
+
+int CopyFileGuarded(const char *source, const char *target, int compare_mode)
+{
+    return CopyGuarded(source, target, compare_mode, NULL);
+}
+
+int CopyFileGuardedFreeOfLinks(const char *source, const char *target, int compare_mode,
+                               size_t base_length)
+{
+    return CopyGuarded(source, target, compare_mode, &base_length);
 }

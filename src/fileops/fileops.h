@@ -133,6 +133,11 @@ int ReadPackageListLine(const char *list, size_t length, size_t *offset,
                         unsigned char digest[SHA256_SIZE], char *path);
 
 int CopyFileGuarded(const char *source, const char *target, int compare_mode);
+// CopyFileGuarded that writes only while IsTargetFreeOfLinks(target,
+// base_length) holds: checked before every attempt and before the Retry
+// answer's delete; a link found is COPY_FAILED without a prompt.
+int CopyFileGuardedFreeOfLinks(const char *source, const char *target, int compare_mode,
+                               size_t base_length);
 int CopyTree(const char *source_pattern, const char *target_dir, int recursive,
              char *failed_path_out);
 
@@ -143,5 +148,43 @@ int CopyTree(const char *source_pattern, const char *target_dir, int recursive,
 // writes through a hard link into every name of the file; a junction on the
 // path sends the copy, and the Retry answer's delete, wherever it leads.
 int IsTargetFreeOfLinks(const char *target, size_t base_length);
+
+// Who may change what we use (path_trust.cpp). We run elevated, so a file
+// that another user can change, or a folder in which they can delete or
+// rename entries, lets them choose what we write, read or run.
+
+// 1 for a path from a drive root (C:\...) or a UNC root (\\server\...).
+int IsFullPath(const char *path);
+
+// What a security descriptor belongs to: a file we run or read, the folder
+// that holds a launcher (a DLL added there is loaded with it), or any other
+// folder on a path.
+enum { TRUST_LAUNCHER = 0, TRUST_LAUNCHER_FOLDER = 1, TRUST_PATH_FOLDER = 2 };
+
+// 1 when anyone but SYSTEM, Administrators, TrustedInstaller and
+// `installer_user` (a SID, or null) may change an object of that kind whose
+// owner SID and DACL (PACL; null lets everyone in) these are: write it, delete
+// or rename it, change its permissions or owner, delete a child of a folder,
+// or add a file beside the launcher. Reads no file.
+int OthersMayChange(const void *owner, const void *dacl, int kind, const void *installer_user);
+
+// The account that runs us, as a SID inside `buffer`; null when it cannot be
+// read.
+enum { INSTALLER_USER_BUFFER_SIZE = 96 };
+const void *ReadInstallerUser(unsigned char buffer[INSTALLER_USER_BUFFER_SIZE]);
+
+// 1 when the object at `path` is no reparse point and nobody but those and
+// `installer_user` may change it as an object of `kind`; 0 otherwise, and
+// when it cannot be read.
+int OnlyTrustedMayChange(const char *path, int kind, const void *installer_user);
+
+// 1 when the launcher at the full path `launcher` and every folder up to its
+// root can be changed by nobody but those and the account that runs us, and
+// none of them is a reparse point; 0 when it may not run, or cannot be read.
+int IsLauncherTrusted(const char *launcher);
+
+// The same for the full path of a folder and every folder above it, each as
+// TRUST_PATH_FOLDER: nobody else can delete, rename or replace what is in it.
+int IsFolderTrusted(const char *folder);
 
 #endif

@@ -1,5 +1,3 @@
-#include "components.h"
-
 #include "fileops.h"
 
 #include <string.h>
@@ -24,7 +22,10 @@
 //   change; "Null DACLs and Empty DACLs": a null DACL grants everyone all.
 // Deny ACEs are ignored: at worst a launcher is refused, never wrongly run.
 
-enum { TRUSTED_SID_COUNT = 3, USER_BUFFER_SIZE = sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE };
+enum { TRUSTED_SID_COUNT = 3 };
+
+static_assert(INSTALLER_USER_BUFFER_SIZE >= sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE,
+              "room for the token's user");
 
 // SYSTEM, Administrators, TrustedInstaller: sub-authority count, then values.
 static const DWORD TRUSTED_SIDS[TRUSTED_SID_COUNT][9] = {
@@ -109,7 +110,7 @@ done:
 
 // A reparse point on the path could lead elsewhere by the will of its owner;
 // telling the harmless ones apart is not worth it.
-static int OnlyTrustedMayChange(const char *path, int kind, const void *installer_user)
+int OnlyTrustedMayChange(const char *path, int kind, const void *installer_user)
 {
     PSID owner = NULL;
     PACL dacl = NULL;
@@ -148,36 +149,46 @@ static int CutToParent(char *path)
 
 // The account that runs us: the administrator who typed the password, or in
 // Admin Approval Mode the user, which Windows does not treat as a boundary.
-static int ReadInstallerUser(BYTE *buffer)
+const void *ReadInstallerUser(unsigned char buffer[INSTALLER_USER_BUFFER_SIZE])
 {
     HANDLE token;
     DWORD size;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return 0;
-    int read = GetTokenInformation(token, TokenUser, buffer, USER_BUFFER_SIZE, &size);
+        return NULL;
+    int read = GetTokenInformation(token, TokenUser, buffer, INSTALLER_USER_BUFFER_SIZE, &size);
     CloseHandle(token);
-    return read;
+    return read ? ((TOKEN_USER *)buffer)->User.Sid : NULL;
+}
+
+// `path` as `first`, the folder above it as `second`, every higher one as a
+// path folder.
+static int IsPathTrusted(const char *path, int first, int second)
+{
+    char walked[PATH_BUFFER_SIZE];
+    union {
+        TOKEN_USER user;  // aligns the buffer for the SID inside
+        unsigned char bytes[INSTALLER_USER_BUFFER_SIZE];
+    } token_user;
+    int kind = first;
+
+    if (!IsFullPath(path) || strlen(path) >= sizeof walked)
+        return 0;
+    const void *installer_user = ReadInstallerUser(token_user.bytes);
+    CopyTextBounded(walked, sizeof walked, path);
+    do {
+        if (!OnlyTrustedMayChange(walked, kind, installer_user))
+            return 0;
+        kind = kind == first ? second : TRUST_PATH_FOLDER;
+    } while (CutToParent(walked));
+    return 1;
 }
 
 int IsLauncherTrusted(const char *launcher)
 {
-    char path[PATH_BUFFER_SIZE];
-    union {
-        TOKEN_USER user;
-        BYTE bytes[USER_BUFFER_SIZE];
-    } token_user;
-    const void *installer_user = NULL;
-    int kind = TRUST_LAUNCHER;
+    return IsPathTrusted(launcher, TRUST_LAUNCHER, TRUST_LAUNCHER_FOLDER);
+}
 
-    if (!IsFullPath(launcher) || strlen(launcher) >= sizeof path)
-        return 0;
-    if (ReadInstallerUser(token_user.bytes))
-        installer_user = token_user.user.User.Sid;
-    CopyTextBounded(path, sizeof path, launcher);
-    do {
-        if (!OnlyTrustedMayChange(path, kind, installer_user))
-            return 0;
-        kind = kind == TRUST_LAUNCHER ? TRUST_LAUNCHER_FOLDER : TRUST_PATH_FOLDER;
-    } while (CutToParent(path));
-    return 1;
+int IsFolderTrusted(const char *folder)
+{
+    return IsPathTrusted(folder, TRUST_PATH_FOLDER, TRUST_PATH_FOLDER);
 }
