@@ -85,6 +85,13 @@ int ReadWindowsDirectory(char *buffer, unsigned int size);
 // 1 when `path` names an existing file, not a folder (file_kind.cpp).
 int IsFile(const char *path);
 
+// A wide path in `code_page` (system_code_page.cpp) into `path`
+// (PATH_BUFFER_SIZE bytes): 1 only when it fits and converts back unchanged,
+// so that no best-fit or default character names another file.
+// WidePathToAnsi uses the system's ANSI code page and leaves `path` empty on 0.
+int WidePathToCodePage(unsigned int code_page, const wchar_t *wide, char *path);
+int WidePathToAnsi(const wchar_t *wide, char *path);
+
 // Converts the Windows-1250 `text` to UTF-16 in `wide` of `count` characters,
 // always terminated: what the installer shows appears with its Polish letters
 // whatever the system's ANSI code page. A name between NAME_BEGIN and NAME_END

@@ -34,7 +34,7 @@ KERNEL32.DLL FindResourceA GetCurrentDirectoryA GetCurrentProcessId GetFullPathN
 KERNEL32.DLL GetModuleFileNameW GetShortPathNameW GetTempPathA LoadResource LocalFree LockResource
 KERNEL32.DLL MoveFileExA ReadFile RemoveDirectoryA SetCurrentDirectoryA SizeofResource
 KERNEL32.DLL WideCharToMultiByte ExpandEnvironmentStringsA FreeEnvironmentStringsA GetCurrentProcess
-KERNEL32.DLL GetEnvironmentStrings
+KERNEL32.DLL GetEnvironmentStrings GetACP lstrcmpW
 USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
 USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
 USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow
