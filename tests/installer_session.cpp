@@ -73,14 +73,16 @@ std::vector<std::string> PrivateCopies()
     char temp[MAX_PATH];
     std::vector<std::string> found;
     GetTempPathA(sizeof temp, temp);
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(JoinPath(temp, "instalator-*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return found;
-    do
-        found.push_back(JoinPath(temp, entry.cFileName));
-    while (FindNextFileA(search, &entry));
-    FindClose(search);
+    for (const std::string &folder : {std::string(temp), JoinPath(WindowsDirectory(), "Temp")}) {
+        WIN32_FIND_DATAA entry;
+        HANDLE search = FindFirstFileA(JoinPath(folder, "instalator-*").c_str(), &entry);
+        if (search == INVALID_HANDLE_VALUE)
+            continue;
+        do
+            found.push_back(JoinPath(folder, entry.cFileName));
+        while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
     return found;
 }
 

@@ -21,7 +21,7 @@ constexpr int WINDOW_TIMEOUT_MS = 20000;
 
 void CopyDirectory(const std::string &source, const std::string &target);
 RECT WindowRect(HWND window);
-// The private copies of the package that runs left in the temporary folder.
+// The private copies of the package that runs left in the temporary folders.
 std::vector<std::string> PrivateCopies();
 
 class Installer : public ::testing::Test {

@@ -106,22 +106,27 @@ extern const char CONFLICT_PROMPT_CAPTION[];
 // rights from a folder that a standard user may own, so no component reads
 // that folder: the run copies the package (the folder of instalator.exe,
 // whatever the current directory) into a new folder that only SYSTEM and
-// Administrators can open, and works there. A release carries the list of the
+// Administrators can open, and works there. That folder is made only in a
+// temporary folder that, with every folder above it, nobody but those and the
+// running account can change (IsFolderTrusted): %TEMP%, else the Windows
+// directory's Temp; it is held open, so nobody renames it, and must be no
+// reparse point on a volume that keeps ACLs. A release carries the list of the
 // package's files with their SHA-256 (package_list_text.cpp); then only the
 // listed files are copied and each copy is checked. A file that is missing or
-// differs is left out of the copy, and with it the rest of its subdirectory,
-// except in "Drivers", where each installer stands alone. Without a list the
-// four subdirectories are copied whole, unchecked.
+// differs is left out of the copy, and with it the rest of its subdirectory.
+// Without a list the four subdirectories are copied whole, unchecked.
 struct PrivatePackage {
     char copy[PATH_BUFFER_SIZE];
     char previous[PATH_BUFFER_SIZE];  // the current directory to go back to
+    void *folder;                     // the copy's folder, held open (a HANDLE)
 };
 // 1 with the copy made and the current directory; 0 when no copy could be
-// made (no temporary folder, no room), and nothing is left of it.
+// made (no fit temporary folder, no room), and nothing is left of it.
 int EnterPrivatePackage(PrivatePackage *package);
 // Back to the previous current directory, and the copy removed; what cannot
 // go now goes at the next restart, and so does all of "Drivers" when
-// `drivers_started`, since a started installer may still read it.
+// `drivers_started`, since a started installer may still read it. A link
+// found in the copy is removed itself, never followed, never queued.
 void LeavePrivatePackage(PrivatePackage *package, int drivers_started);
 // 1 when the program carries a package list, and so has checked its copy.
 int PackageListCarried(void);

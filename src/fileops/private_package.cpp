@@ -7,11 +7,10 @@
 #include <stdio.h>
 #include <string.h>
 
-// The subdirectories that a component needs whole; in "Drivers" each
-// installer stands alone.
-static const char *const WHOLE_SUBDIRECTORIES[] = {"msie", "ns", "sun"};
+// The package's subdirectories, each needed whole: a driver installer, often
+// a batch file, calls its helpers in "Drivers" by name.
 static const char *const PACKAGE_SUBDIRECTORIES[] = {"Drivers", "msie", "ns", "sun"};
-enum { WHOLE_COUNT = 3, PACKAGE_SUBDIRECTORY_COUNT = 4, COPY_NAME_TRIES = 100 };
+enum { PACKAGE_SUBDIRECTORY_COUNT = 4, COPY_NAME_TRIES = 100, TEMPORARY_FOLDER_COUNT = 2 };
 
 // The list that a release builds into the program (package_list.py); null
 // when it carries none.
@@ -29,12 +28,21 @@ int PackageListCarried(void)
     return PackageList(&size) != NULL;
 }
 
-// The folder of instalator.exe, whatever the current directory. Its name comes
-// as UTF-16; where the ANSI code page cannot spell it, the short name may.
+// A wide path in the ANSI code page, into `path` (PATH_BUFFER_SIZE bytes);
+// where that code page cannot spell it, the short name may.
+static int WidePathToAnsiOrShort(wchar_t *wide, char *path)
+{
+    DWORD length;
+    if (WidePathToAnsi(wide, path))
+        return 1;
+    length = GetShortPathNameW(wide, wide, PATH_BUFFER_SIZE);
+    return length != 0 && length < PATH_BUFFER_SIZE && WidePathToAnsi(wide, path);
+}
+
+// The folder of instalator.exe, whatever the current directory.
 static int ReadPackageRoot(char *root)
 {
     wchar_t wide[PATH_BUFFER_SIZE];
-    BOOL lossy = FALSE;
     DWORD length = GetModuleFileNameW(NULL, wide, PATH_BUFFER_SIZE);
     wchar_t *last = wide + length;
     if (length == 0 || length >= PATH_BUFFER_SIZE)
@@ -42,29 +50,64 @@ static int ReadPackageRoot(char *root)
     while (last > wide && *last != L'\\')
         --last;
     *last = L'\0';
-    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, root, PATH_BUFFER_SIZE, NULL,
-                            &lossy) != 0 &&
-        !lossy)
-        return 1;
-    length = GetShortPathNameW(wide, wide, PATH_BUFFER_SIZE);
-    lossy = FALSE;
-    return length != 0 && length < PATH_BUFFER_SIZE &&
-           WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, root, PATH_BUFFER_SIZE,
-                               NULL, &lossy) != 0 &&
-           !lossy;
+    return WidePathToAnsiOrShort(wide, root);
 }
 
-// A new folder in the temporary folder that only SYSTEM and Administrators can
+// The temporary folders to make the copy in, best first: the account's own,
+// then the Windows directory's, where users may add entries but not delete or
+// rename those of others. Without a final backslash, so that the walk up
+// from each sees every folder above; empty where unreadable.
+static void ReadTemporaryFolders(char folders[TEMPORARY_FOLDER_COUNT][PATH_BUFFER_SIZE])
+{
+    wchar_t wide[PATH_BUFFER_SIZE];
+    DWORD length = GetTempPathW(PATH_BUFFER_SIZE, wide);
+    folders[0][0] = '\0';
+    if (length != 0 && length < PATH_BUFFER_SIZE) {
+        if (length > 3 && wide[length - 1] == L'\\')
+            wide[length - 1] = L'\0';
+        WidePathToAnsiOrShort(wide, folders[0]);
+    }
+    if (!ReadWindowsDirectory(folders[1], PATH_BUFFER_SIZE) ||
+        !AppendWholePathComponent(folders[1], "Temp"))
+        folders[1][0] = '\0';
+}
+
+// Opens the new folder `copy` so that nobody can rename or delete it while we
+// use it: no FILE_SHARE_DELETE. The handle needs a data access right, as
+// Windows records share access only for handles with read, write, execute or
+// delete access ("Shared Access to Files", IoCheckShareAccess); one with
+// FILE_READ_ATTRIBUTES alone would not stop a rename. Null unless the folder
+// is no reparse point and its volume keeps ACLs (FAT and exFAT drop them).
+static HANDLE HoldPrivateFolder(const char *copy)
+{
+    BY_HANDLE_FILE_INFORMATION information;
+    DWORD flags = 0;
+    HANDLE folder = CreateFileA(copy, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                NULL, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    if (folder == INVALID_HANDLE_VALUE)
+        return NULL;
+    if (GetFileInformationByHandle(folder, &information) &&
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        GetVolumeInformationByHandleW(folder, NULL, 0, NULL, NULL, &flags, NULL, 0) &&
+        (flags & FILE_PERSISTENT_ACLS))
+        return folder;
+    CloseHandle(folder);
+    return NULL;
+}
+
+// A new folder `copy` in `temporary` that only SYSTEM and Administrators can
 // open: protected, so it inherits nothing, and what is put into it inherits
-// the same.
-static int MakePrivateFolder(char *copy)
+// the same. Made only where nobody else can rename it or what is above it, and
+// held open in `*folder` from the start.
+static int MakePrivateFolder(const char *temporary, char *copy, HANDLE *folder)
 {
     PSECURITY_DESCRIPTOR descriptor = NULL;
     SECURITY_ATTRIBUTES attributes;
     char name[32];
     int made = 0;
-    DWORD length = GetTempPathA(PATH_BUFFER_SIZE, copy);
-    if (length == 0 || length >= PATH_BUFFER_SIZE)
+    if (temporary[0] == '\0' || !IsFolderTrusted(temporary))
         return 0;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
             "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, NULL))
@@ -73,7 +116,7 @@ static int MakePrivateFolder(char *copy)
     attributes.lpSecurityDescriptor = descriptor;
     attributes.bInheritHandle = FALSE;
     for (int attempt = 0; attempt < COPY_NAME_TRIES && !made; ++attempt) {
-        copy[length] = '\0';
+        CopyTextBounded(copy, PATH_BUFFER_SIZE, temporary);
         FormatTextBounded(name, sizeof name, "instalator-%lu-%d", GetCurrentProcessId(), attempt);
         if (!AppendWholePathComponent(copy, name))
             break;
@@ -82,14 +125,25 @@ static int MakePrivateFolder(char *copy)
             break;
     }
     LocalFree(descriptor);
-    return made;
+    *folder = made ? HoldPrivateFolder(copy) : NULL;
+    if (made && *folder == NULL)
+        RemoveDirectoryA(copy);
+    return *folder != NULL;
 }
 
-// Deletes the tree at `path` (a buffer of PATH_BUFFER_SIZE, given back as it
-// came). What cannot go now goes at the next restart, the files before their
-// folders; so does everything when `now` is 0, and the entry `later` of this
-// folder, when named.
-static void RemovePrivateTree(char *path, int now, const char *later)
+static void RemovePrivateFolder(const char *path, int now)
+{
+    if (!now || !RemoveDirectoryA(path))
+        MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// Deletes what the folder `path` (a buffer of PATH_BUFFER_SIZE, given back as
+// it came) holds. What cannot go now goes at the next restart, the files
+// before their folders; so does everything when `now` is 0, and the entry
+// `later` of this folder, when named. A link (a junction, a symbolic link)
+// goes itself, at once, and never what it leads to: it is neither followed
+// nor queued, since at the restart its path could lead anywhere.
+static void RemovePrivateContents(char *path, int now, const char *later)
 {
     WIN32_FIND_DATAA entry;
     size_t end = strlen(path);
@@ -97,24 +151,31 @@ static void RemovePrivateTree(char *path, int now, const char *later)
     if (AppendWholePathComponent(path, "*"))
         search = FindFirstFileA(path, &entry);
     path[end] = '\0';
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            int entry_now = now && !(later != NULL && _stricmp(entry.cFileName, later) == 0);
-            if (!IsDotEntry(entry.cFileName) && AppendWholePathComponent(path, entry.cFileName)) {
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    RemovePrivateTree(path, entry_now, NULL);
-                } else {
-                    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-                    if (!entry_now || !DeleteFileA(path))
-                        MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
-                }
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        int entry_now = now && !(later != NULL && _stricmp(entry.cFileName, later) == 0);
+        DWORD kind = entry.dwFileAttributes;
+        if (!IsDotEntry(entry.cFileName) && AppendWholePathComponent(path, entry.cFileName)) {
+            if (kind & FILE_ATTRIBUTE_REPARSE_POINT) {
+                // Windows removes a junction or a folder's symbolic link
+                // itself, never the folder it leads to.
+                if (kind & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveDirectoryA(path);
+                else
+                    DeleteFileA(path);
+            } else if (kind & FILE_ATTRIBUTE_DIRECTORY) {
+                RemovePrivateContents(path, entry_now, NULL);
+                RemovePrivateFolder(path, entry_now);
+            } else {
+                SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+                if (!entry_now || !DeleteFileA(path))
+                    MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
             }
-            path[end] = '\0';
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    if (!now || !RemoveDirectoryA(path))
-        MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+        }
+        path[end] = '\0';
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
 }
 
 static int JoinTo(char *path, const char *base, const char *element)
@@ -166,7 +227,7 @@ static int CopyListedFile(const char *root, const char *copy, const char *relati
 
 static int CopyListedPackage(const char *root, const char *copy, const char *list, DWORD size)
 {
-    int unfit[WHOLE_COUNT] = {0, 0, 0};
+    int unfit[PACKAGE_SUBDIRECTORY_COUNT] = {0, 0, 0, 0};
     char relative[PATH_BUFFER_SIZE];
     char path[PATH_BUFFER_SIZE];
     unsigned char digest[SHA256_SIZE];
@@ -177,20 +238,21 @@ static int CopyListedPackage(const char *root, const char *copy, const char *lis
         int copied = CopyListedFile(root, copy, relative, digest);
         if (copied < 0)
             return 0;
-        for (int i = 0; i < WHOLE_COUNT && !copied; ++i) {
-            size_t length = strlen(WHOLE_SUBDIRECTORIES[i]);
-            if (_strnicmp(relative, WHOLE_SUBDIRECTORIES[i], length) == 0 &&
+        for (int i = 0; i < PACKAGE_SUBDIRECTORY_COUNT && !copied; ++i) {
+            size_t length = strlen(PACKAGE_SUBDIRECTORIES[i]);
+            if (_strnicmp(relative, PACKAGE_SUBDIRECTORIES[i], length) == 0 &&
                 relative[length] == '\\')
                 unfit[i] = 1;
         }
     }
     // Its component then finds no subdirectory: "Instalator jest niekompletny".
-    for (int i = 0; i < WHOLE_COUNT; ++i) {
+    for (int i = 0; i < PACKAGE_SUBDIRECTORY_COUNT; ++i) {
         if (!unfit[i])
             continue;
-        if (!JoinTo(path, copy, WHOLE_SUBDIRECTORIES[i]))
+        if (!JoinTo(path, copy, PACKAGE_SUBDIRECTORIES[i]))
             return 0;
-        RemovePrivateTree(path, 1, NULL);
+        RemovePrivateContents(path, 1, NULL);
+        RemovePrivateFolder(path, 1);
         if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
             return 0;
     }
@@ -218,17 +280,26 @@ static int CopyWholePackage(const char *root, const char *copy)
 int EnterPrivatePackage(PrivatePackage *package)
 {
     char root[PATH_BUFFER_SIZE];
+    char temporary[TEMPORARY_FOLDER_COUNT][PATH_BUFFER_SIZE];
+    HANDLE folder = NULL;
     DWORD size = 0;
     const char *list = PackageList(&size);
     DWORD length = GetCurrentDirectoryA(PATH_BUFFER_SIZE, package->previous);
 
     package->copy[0] = '\0';
+    package->folder = NULL;
     if (!ReadPackageRoot(root))
         return 0;
+    ReadTemporaryFolders(temporary);
     if (length == 0 || length >= PATH_BUFFER_SIZE)
         CopyTextBounded(package->previous, PATH_BUFFER_SIZE, root);
-    if (!MakePrivateFolder(package->copy))
+    for (int i = 0; i < TEMPORARY_FOLDER_COUNT && folder == NULL; ++i) {
+        if (!MakePrivateFolder(temporary[i], package->copy, &folder))
+            package->copy[0] = '\0';
+    }
+    if (folder == NULL)
         return 0;
+    package->folder = folder;
     if ((list != NULL ? CopyListedPackage(root, package->copy, list, size)
                       : CopyWholePackage(root, package->copy)) &&
         SetCurrentDirectoryA(package->copy))
@@ -246,6 +317,10 @@ void LeavePrivatePackage(PrivatePackage *package, int drivers_started)
     // A started driver installer may still read its folder: a batch file is
     // opened anew for every line.
     CopyTextBounded(path, sizeof path, package->copy);
-    RemovePrivateTree(path, 1, drivers_started ? "Drivers" : NULL);
+    RemovePrivateContents(path, 1, drivers_started ? "Drivers" : NULL);
+    // Our own handle would keep the folder from being deleted.
+    CloseHandle((HANDLE)package->folder);
+    package->folder = NULL;
+    RemovePrivateFolder(path, 1);
     package->copy[0] = '\0';
 }

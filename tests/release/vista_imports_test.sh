@@ -8,7 +8,8 @@ program=$1 objdump=$2
 
 # Reviewed: kernel32, user32, advapi32 and comctl32 entries each have Windows
 # Vista or earlier as "Minimum supported client" on their Microsoft page
-# (SetDllDirectoryA: Vista, XP SP1; InitCommonControls: Vista; the rest
+# (SetDllDirectoryA: Vista, XP SP1; InitCommonControls and
+# GetVolumeInformationByHandleW: Vista; the rest
 # Windows 2000 or XP; SHA-256 in the PROV_RSA_AES provider: XP SP3, Vista;
 # GetEnvironmentStrings is the export behind GetEnvironmentStringsA). msvcrt
 # entries are exports of Vista x64's msvcrt.dll
@@ -35,6 +36,7 @@ KERNEL32.DLL GetModuleFileNameW GetShortPathNameW GetTempPathA LoadResource Loca
 KERNEL32.DLL MoveFileExA ReadFile RemoveDirectoryA SetCurrentDirectoryA SizeofResource
 KERNEL32.DLL WideCharToMultiByte ExpandEnvironmentStringsA FreeEnvironmentStringsA GetCurrentProcess
 KERNEL32.DLL GetEnvironmentStrings GetACP lstrcmpW
+KERNEL32.DLL GetTempPathW GetVolumeInformationByHandleW
 USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
 USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
 USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow

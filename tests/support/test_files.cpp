@@ -106,6 +106,12 @@ void RemoveTree(const std::string &path)
             if (name == "." || name == "..")
                 continue;
             std::string child = JoinPath(path, name);
+            // A link goes itself, never what it leads to.
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                if (!RemoveDirectoryA(child.c_str()))
+                    DeleteFileA(child.c_str());
+                continue;
+            }
             SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);
