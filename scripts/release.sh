@@ -1,15 +1,17 @@
 #!/bin/bash
 # Builds the installation package and packs it for release:
-#   scripts/release.sh [--payload DIR] [--sample] [PFX [TIMESTAMP_URL]]
+#   scripts/release.sh [--payload DIR] [--sample] (PFX [TIMESTAMP_URL] | --unsigned)
 # DIR holds the real files in the package's layout (README, "The installation
 # package"); they take the place of the sample package's stand-ins. The release
 # refuses while a stand-in is left or a file that the installer reads is unfit,
 # naming each; --sample asks for a sample zip, named so, on purpose.
 # instalator.exe is built in build/release-program carrying the list of the
 # staged package's files with their SHA-256 (scripts/lib/package_list.py), by
-# which it checks the package when it runs. With PFX, it is then signed through
+# which it checks the package when it runs. It is then signed with PFX through
 # scripts/sign.sh; the certificate's password comes from RELEASE_SIGN_PASSWORD
-# or is asked for. Writes build/release/instalator-<version>-win64[-sample].zip
+# or is asked for. Without a certificate it stops, unless --unsigned asks for
+# a release whose list nobody can trust (README, Release), named so. Writes
+# build/release/instalator-<version>-win64[-sample][-unsigned].zip
 # (the package directory: instalator.exe beside Drivers, msie, ns and sun) and
 # build/release/SHA256SUMS: the zip's line, then a line for every file of the
 # package.
@@ -17,11 +19,12 @@ set -euo pipefail
 source "$(dirname "$0")/lib/setup.sh"
 
 usage() {
-    echo "usage: $0 [--payload DIR] [--sample] [PFX [TIMESTAMP_URL]]" >&2
+    echo "usage: $0 [--payload DIR] [--sample] (PFX [TIMESTAMP_URL] | --unsigned)" >&2
     exit 2
 }
 stage_options=()
 suffix=""
+unsigned=""
 while [ $# -gt 0 ]; do
     case $1 in
         --payload)
@@ -33,19 +36,28 @@ while [ $# -gt 0 ]; do
             stage_options+=(--sample)
             suffix=-sample
             shift ;;
+        --unsigned)
+            unsigned=1
+            shift ;;
         -*) usage ;;
         *) break ;;
     esac
 done
 pfx=${1:+$(realpath -- "$1")}
 timestamp_url=${2:-}
+[ -z "$pfx" ] || [ -z "$unsigned" ] || usage
+if [ -z "$pfx$unsigned" ]; then
+    echo "no certificate: give PFX, or --unsigned for a release whose package list" >&2
+    echo "anyone who can change the package can rewrite (README, Release)" >&2
+    exit 2
+fi
 cd "$REPO_ROOT"
 
 # The version is the project's, in CMakeLists.txt: the release is named by its
 # first two numbers, as the dialog's title shows it.
 version=$(sed -n 's/^project(instalator VERSION \([0-9]*\.[0-9]*\)[.0-9]* .*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "no project VERSION in CMakeLists.txt" >&2; exit 2; }
-name=instalator-$version-win64$suffix
+name=instalator-$version-win64$suffix${unsigned:+-unsigned}
 # Its own build directory: only a release's program carries a list, the
 # list of the package staged below with its payload.
 build_dir=build/release-program
@@ -104,5 +116,9 @@ python3 scripts/lib/release_zip.py "$staging" "$release/$name.zip"
     (cd "$staging" && sha256sum instalator.exe)
 } >"$release/SHA256SUMS"
 rm -rf "$staging"
-log "$release/$name.zip"
 cat "$release/SHA256SUMS"
+if [ -n "$unsigned" ]; then
+    log "$release/$name.zip: unsigned, nothing shows that the program and its list are ours"
+else
+    log "$release/$name.zip"
+fi
