@@ -145,31 +145,22 @@ TEST(WesternConflictPrompt, ShowsItsPolishLettersAndTheSystemsNames)
               L"Data modyfikacji: 2004-11-12, 13:14:15\n\n");
 }
 
-// A wide path in a code page only when it comes back unchanged; UTF-8 takes
-// no flags (Windows refuses them, Wine does not), so only the way back tells.
+// UTF-8 takes no flags (Windows refuses them, Wine not): the way back tells.
 TEST(WidePathToCodePage, OnlyWhenTheCodePageSpellsTheWholePath)
 {
-    const std::wstring long_name(150, L'\u0141');
     const struct {
         unsigned code_page;
-        std::wstring wide;
-        const char *expected;  // null: refused
+        const wchar_t *wide;
+        bool converts;
     } cases[] = {
-        {1250, L"C:\\Users\\\u0141ukasz", "C:\\Users\\\xA3ukasz"},
-        {65001, L"C:\\Users\\\u0141ukasz", "C:\\Users\\\xC5\x81ukasz"},
-        {932, L"C:\\Users\\\u0141ukasz", nullptr},
-        {1252, L"C:\\Users\\\u0141ukasz", nullptr},
-        {932, L"C:\\\u65E5\u672C", "C:\\\x93\xFA\x96{"},
-        {932, L"C:\\a\u00A5b", nullptr},  // best fit: the yen sign as a backslash
-        {65001, L"C:\\" + long_name, nullptr},  // 300 bytes
-        {65001, L"C:\\\xD800", nullptr},  // a lone surrogate
+        {1250, L"C:\\\u0141ukasz", true}, {65001, L"C:\\\u0141ukasz", true},
+        {932, L"C:\\\u0141ukasz", false}, {1252, L"C:\\\u0141ukasz", false},
+        {932, L"C:\\a\u00A5b", false},  // best fit: the yen sign as a backslash
+        {65001, L"C:\\\xD800", false},  // a lone surrogate
     };
     for (const auto &c : cases) {
-        char path[PATH_BUFFER_SIZE] = "";
-        int converted = WidePathToCodePage(c.code_page, c.wide.c_str(), path);
-        EXPECT_EQ(converted != 0, c.expected != nullptr) << c.code_page << " " << path;
-        if (converted && c.expected != nullptr)
-            EXPECT_EQ(std::string(path), c.expected) << c.code_page;
+        char path[PATH_BUFFER_SIZE];
+        EXPECT_EQ(WidePathToCodePage(c.code_page, c.wide, path) != 0, c.converts) << c.code_page;
     }
 }
 

@@ -68,14 +68,16 @@ void Installer::TearDown()
         RemoveTree(copy);
 }
 
-std::vector<std::string> PrivateCopies()
+std::vector<std::string> PrivateCopies(DWORD process_id)
 {
     char temp[MAX_PATH];
     std::vector<std::string> found;
     GetTempPathA(sizeof temp, temp);
+    const std::string pattern = process_id ? "instalator-" + std::to_string(process_id) + "-*"
+                                           : "instalator-*";
     for (const std::string &folder : {std::string(temp), JoinPath(WindowsDirectory(), "Temp")}) {
         WIN32_FIND_DATAA entry;
-        HANDLE search = FindFirstFileA(JoinPath(folder, "instalator-*").c_str(), &entry);
+        HANDLE search = FindFirstFileA(JoinPath(folder, pattern).c_str(), &entry);
         if (search == INVALID_HANDLE_VALUE)
             continue;
         do

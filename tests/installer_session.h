@@ -21,8 +21,9 @@ constexpr int WINDOW_TIMEOUT_MS = 20000;
 
 void CopyDirectory(const std::string &source, const std::string &target);
 RECT WindowRect(HWND window);
-// The private copies of the package that runs left in the temporary folders.
-std::vector<std::string> PrivateCopies();
+// The private copies of the package in the temporary folders: of one
+// process, or of all when 0.
+std::vector<std::string> PrivateCopies(DWORD process_id = 0);
 
 class Installer : public ::testing::Test {
 protected:

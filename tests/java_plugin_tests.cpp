@@ -641,12 +641,10 @@ TEST(LauncherTrust, OnlySystemAdministratorsTrustedInstallerAndTheInstallerMayCh
         {"O:SYD:(A;;GW;;;BU)", TRUST_LAUNCHER, true},
         {"O:SYD:(D;;FA;;;BU)(A;;FA;;;BU)", TRUST_LAUNCHER, true},  // a deny is not relied on
         {"O:SY", TRUST_PATH_FOLDER, true},  // no DACL: everyone may do anything
-        // Temporary folders for the private copy: the user's own, C:\Temp, Windows\Temp.
+        // Temporary folders for the private copy: the user's own, Windows\Temp (for
+        // C:\Temp, see the folder made in C:\ above).
         {"O:" + me + "D:(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;FA;;;" + me + ")",
          TRUST_PATH_FOLDER, false},
-        {"O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)"
-         "(A;OICIID;0x1301bf;;;AU)",
-         TRUST_PATH_FOLDER, true},
         {"O:SYD:P(A;OICIIO;FA;;;CO)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;CI;0x100026;;;BU)",
          TRUST_PATH_FOLDER, false},
     };
