@@ -23,6 +23,10 @@ void CopyDirectory(const std::string &source, const std::string &target);
 RECT WindowRect(HWND window);
 // The private copies of the package that runs left in the temporary folder.
 std::vector<std::string> PrivateCopies();
+// A Java home whose java.exe records its calls, registered under `kind`
+// ("Java Runtime Environment" or "Java Development Kit"), its files below
+// `jre_part`, with a policy in place.
+void RegisterJavaHome(const std::string &home, const std::string &jre_part, const char *kind);
 
 class Installer : public ::testing::Test {
 protected:
@@ -45,6 +49,7 @@ protected:
 
     ScratchDir package;
     std::string start_directory;  // the package when empty
+    std::string arguments;        // the program's command line after its name
     std::unique_ptr<ChildProcess> process;
     PromptAnswerer restart_notices{RESTART_CAPTION};
 };

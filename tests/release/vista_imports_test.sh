@@ -38,6 +38,9 @@ KERNEL32.DLL GetEnvironmentStrings GetACP lstrcmpW
 USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
 USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
 USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow
+ADVAPI32.DLL GetSecurityInfo GetUserNameW
+KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFile WriteFile
+MSVCRT.DLL strcspn
 MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
 "
 allowed=$(echo "$reviewed" | awk 'NF { for (i = 2; i <= NF; ++i) print $1 "!" $i }' | sort -u)
