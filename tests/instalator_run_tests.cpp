@@ -63,8 +63,8 @@ protected:
         jre = machine / "jre";
         jdk = machine / "jdk";
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft");
-        MakeJavaHome(jre, "", "Java Runtime Environment");
-        MakeJavaHome(jdk, "jre\\", "Java Development Kit");
+        RegisterJavaHome(jre, "", "Java Runtime Environment");
+        RegisterJavaHome(jdk, "jre\\", "Java Development Kit");
         // Driver installers of our own, each leaving its name when started.
         started = machine / "driver-started.txt";
         for (const char *name : DRIVER_INSTALLERS)
@@ -73,23 +73,6 @@ protected:
         leftover = JoinPath(SystemDirectory(), "ocf1.2.jar");
         SetReadOnly(leftover, false);
         DeleteFileA(leftover.c_str());
-    }
-
-    void MakeJavaHome(const std::string &home, const std::string &jre_part, const char *kind)
-    {
-        ASSERT_TRUE(PlaceRecordingProgram(JoinPath(home, "bin\\java.exe")));
-        ASSERT_TRUE(MakeDirectories(JoinPath(home, jre_part + "lib\\ext")));
-        ASSERT_TRUE(MakeDirectories(JoinPath(home, jre_part + "lib\\security")));
-        ASSERT_TRUE(WriteTextFile(JoinPath(home, jre_part + "lib\\security\\java.policy"),
-                                  "original policy"));
-        HKEY key;
-        std::string path = std::string("SOFTWARE\\JavaSoft\\") + kind + "\\1.8";
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        RegSetValueExA(key, "JavaHome", 0, REG_SZ, (const BYTE *)home.c_str(),
-                       (DWORD)home.size() + 1);
-        RegCloseKey(key);
     }
 
     // A library in the JRE that the platform refuses to replace: the

@@ -1,3 +1,4 @@
+#include "doubles.h"
 #include "installer_session.h"
 
 const char CONFIRMATION_CAPTION[] = "Instalator czytnika kart mikropr. dla przeglądarek internetowych";
@@ -88,10 +89,28 @@ std::vector<std::string> PrivateCopies(DWORD process_id)
     return found;
 }
 
+void RegisterJavaHome(const std::string &home, const std::string &jre_part, const char *kind)
+{
+    ASSERT_TRUE(PlaceRecordingProgram(JoinPath(home, "bin\\java.exe")));
+    ASSERT_TRUE(MakeDirectories(JoinPath(home, jre_part + "lib\\ext")));
+    ASSERT_TRUE(MakeDirectories(JoinPath(home, jre_part + "lib\\security")));
+    ASSERT_TRUE(WriteTextFile(JoinPath(home, jre_part + "lib\\security\\java.policy"),
+                              "original policy"));
+    HKEY key;
+    std::string path = std::string("SOFTWARE\\JavaSoft\\") + kind + "\\1.8";
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "JavaHome", 0, REG_SZ, (const BYTE *)home.c_str(),
+                   (DWORD)home.size() + 1);
+    RegCloseKey(key);
+}
+
 void Installer::Start()
 {
     process.reset(new ChildProcess(package / "instalator.exe",
-                                   start_directory.empty() ? package.path() : start_directory));
+                                   start_directory.empty() ? package.path() : start_directory,
+                                   arguments));
     ASSERT_TRUE(process->started());
 }
 

@@ -24,6 +24,10 @@ RECT WindowRect(HWND window);
 // The private copies of the package in the temporary folders: of one
 // process, or of all when 0.
 std::vector<std::string> PrivateCopies(DWORD process_id = 0);
+// A Java home whose java.exe records its calls, registered under `kind`
+// ("Java Runtime Environment" or "Java Development Kit"), its files below
+// `jre_part`, with a policy in place.
+void RegisterJavaHome(const std::string &home, const std::string &jre_part, const char *kind);
 
 class Installer : public ::testing::Test {
 protected:
@@ -46,6 +50,7 @@ protected:
 
     ScratchDir package;
     std::string start_directory;  // the package when empty
+    std::string arguments;        // the program's command line after its name
     std::unique_ptr<ChildProcess> process;
     PromptAnswerer restart_notices{RESTART_CAPTION};
 };

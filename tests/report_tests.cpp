@@ -1,5 +1,6 @@
-// The report and status labels of a run, composed from the five step results
-// and messages; built for Windows and natively with sanitizers.
+// The report, status labels and exit code of a run, composed from the five
+// step results and messages, and the command line; built for Windows and
+// natively with sanitizers.
 #include "components.h"
 #include "shell.h"
 
@@ -12,6 +13,7 @@
 namespace {
 
 const char REMOVAL[] = "Detekcja/deinstalacja poprzedniego środowiska OCF: BŁĄD - ";
+const char REMOVAL_OK[] = "Detekcja/deinstalacja poprzedniego środowiska OCF: OK\r\n";
 const char DRIVER[] = "Instalacja sterownika czytnika kart: ";
 const char IE[] = "Instalacja komponentów dla MS Internet Explorera: ";
 const char NETSCAPE[] = "Instalacja komponentów dla Netscape 4.x: ";
@@ -54,46 +56,56 @@ struct ReportCase {
     int removal, ie, netscape, java, driver;
     std::string report;
     const char *status_ie, *status_netscape, *status_java, *status_driver;
+    int exit_code;
 };
 
-TEST(ComposeReport, EntriesInScreenOrderWithTheirStatusLabels)
+TEST(ComposeReport, EntriesInScreenOrderWithTheirStatusLabelsAndTheExitCode)
 {
     const std::string removal_entry = std::string(REMOVAL) + "m-removal" + END;
     const ReportCase cases[] = {
         {"nothing ticked, removal fine", 1, NOT_RUN, NOT_RUN, NOT_RUN, NOT_RUN, "", "-", "-", "-",
-         "-"},
+         "-", 3010},
         {"nothing ticked, removal failed", 0, NOT_RUN, NOT_RUN, NOT_RUN, NOT_RUN, removal_entry,
-         "-", "-", "-", "-"},
+         "-", "-", "-", "-", 1603},
         {"the dialog's ticks, all fine", 1, NOT_RUN, NOT_RUN, RESULT_OK, RESULT_OK,
-         std::string(DRIVER) + "OK" + END + JAVA + "OK" + END, "-", "-", "OK", "OK"},
+         std::string(DRIVER) + "OK" + END + JAVA + "OK" + END, "-", "-", "OK", "OK", 3010},
         {"example: warning from Java, driver fine", 1, NOT_RUN, NOT_RUN, RESULT_WARNING,
          RESULT_OK, std::string(DRIVER) + "OK" + END + JAVA + "UWAGA - m-java" + END, "-", "-",
-         "UWAGA", "OK"},
+         "UWAGA", "OK", 1},
         {"failed removal first, then every component in screen order", 0, RESULT_OK,
          RESULT_ERROR, RESULT_WARNING, RESULT_ERROR,
          removal_entry + DRIVER + "BŁĄD - m-driver" + END + IE + "OK" + END + NETSCAPE +
              "BŁĄD - m-netscape" + END + JAVA + "UWAGA - m-java" + END,
-         "OK", "BŁĄD", "UWAGA", "BŁĄD"},
+         "OK", "BŁĄD", "UWAGA", "BŁĄD", 1603},
         {"an unknown result counts as a warning", 1, 7, NOT_RUN, NOT_RUN, -5,
          std::string(DRIVER) + "UWAGA - m-driver" + END + IE + "UWAGA - m-ie" + END, "UWAGA",
-         "-", "-", "UWAGA"},
+         "-", "-", "UWAGA", 1},
         {"Java Plug-in aborted: no entry, driver never ran", 0, NOT_RUN, NOT_RUN, RESULT_ABORTED,
-         NOT_RUN, removal_entry, "-", "-", "-", "-"},
+         NOT_RUN, removal_entry, "-", "-", "-", "-", 1602},
         {"IE aborted: nothing after it", 1, RESULT_ABORTED, NOT_RUN, NOT_RUN, NOT_RUN, "", "-",
-         "-", "-", "-"},
+         "-", "-", "-", 1602},
         {"Netscape aborted after IE placed its files", 1, RESULT_WARNING, RESULT_ABORTED, NOT_RUN,
-         NOT_RUN, std::string(IE) + "UWAGA - m-ie" + END, "UWAGA", "-", "-", "-"},
+         NOT_RUN, std::string(IE) + "UWAGA - m-ie" + END, "UWAGA", "-", "-", "-", 1602},
         {"driver alone, the run's out-of-list error", 1, NOT_RUN, NOT_RUN, NOT_RUN, RESULT_ERROR,
-         std::string(DRIVER) + "BŁĄD - m-driver" + END, "-", "-", "-", "BŁĄD"},
+         std::string(DRIVER) + "BŁĄD - m-driver" + END, "-", "-", "-", "BŁĄD", 1603},
     };
     for (const ReportCase &c : cases) {
-        Composed out = Compose(Outcomes(c.removal, c.ie, c.netscape, c.java, c.driver));
+        const StepOutcomes steps = Outcomes(c.removal, c.ie, c.netscape, c.java, c.driver);
+        Composed out = Compose(steps);
         EXPECT_EQ(out.report, c.report) << c.what;
         EXPECT_EQ(out.status[STEP_REMOVAL], "-") << c.what;
         EXPECT_EQ(out.status[STEP_IE], c.status_ie) << c.what;
         EXPECT_EQ(out.status[STEP_NETSCAPE], c.status_netscape) << c.what;
         EXPECT_EQ(out.status[STEP_JAVA_PLUGIN], c.status_java) << c.what;
         EXPECT_EQ(out.status[STEP_DRIVER], c.status_driver) << c.what;
+        EXPECT_EQ(ExitCodeOfRun(&steps), c.exit_code) << c.what;
+        // The report file: the same entries a line each, and the removal's always.
+        std::string lines = c.removal == 1 ? std::string(REMOVAL_OK) : "";
+        for (size_t at = 0, end; (end = c.report.find(END, at)) != std::string::npos; at = end + 4)
+            lines += c.report.substr(at, end - at) + "\r\n";
+        std::vector<char> composed(REPORT_SIZE, 'X');
+        ComposeReportLines(&steps, composed.data(), composed.size());
+        EXPECT_EQ(std::string(composed.data()), lines) << c.what;
     }
 }
 

@@ -18,6 +18,10 @@ int InstallIeComponents(char *message, unsigned int message_size);
 int InstallNetscapeComponents(char *message, unsigned int message_size);
 int InstallJavaPluginComponents(char *message, unsigned int message_size);
 int InstallReaderDriver(int reader_type, char *message, unsigned int message_size);
+// 1 when the last InstallReaderDriver started an installer that may still run:
+// not waited for (the window), or still running after 30 minutes (unattended,
+// where it waits and reports an exit code other than 0 as RESULT_ERROR).
+int DriverInstallerMayRun(void);
 
 // Runs `command` through the command interpreter (command_interpreter.cpp):
 // the one that COMSPEC names when that is the full path of a file, else cmd.exe

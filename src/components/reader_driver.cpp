@@ -10,7 +10,9 @@
 typedef LONG(WINAPI *ListReadersFunction)(ULONG_PTR, LPCSTR, LPSTR, LPDWORD);
 
 // Room for the interpreter, its switches and the batch file, quoted.
-enum { BATCH_LINE_SIZE = 2 * PATH_BUFFER_SIZE + 32 };
+enum { BATCH_LINE_SIZE = 2 * PATH_BUFFER_SIZE + 32, DRIVER_WAIT_MS = 30 * 60 * 1000 };
+
+static int g_installer_may_run;
 
 struct DriverInstaller {
     int reader_type;
@@ -99,7 +101,8 @@ static int FormatBatchStart(const char *file_name, char *interpreter, char *line
     return 1;
 }
 
-static int StartDriverInstaller(const char *file_name)
+// The installer's process, or null when it could not be started.
+static HANDLE StartDriverInstaller(const char *file_name)
 {
     STARTUPINFOA startup;
     PROCESS_INFORMATION process;
@@ -112,7 +115,7 @@ static int StartDriverInstaller(const char *file_name)
     ZeroMemory(&process, sizeof process);
     if (EndsWithBat(file_name)) {
         if (!FormatBatchStart(file_name, interpreter, line))
-            return 0;
+            return NULL;
         application = interpreter;
         command_line = line;
     }
@@ -120,18 +123,45 @@ static int StartDriverInstaller(const char *file_name)
     // never against the search path; the batch file by its full path there.
     if (!CreateProcessA(application, command_line, NULL, NULL, FALSE, 0, NULL, NULL, &startup,
                         &process))
-        return 0;
-    // The installer runs on its own; we keep nothing of it.
+        return NULL;
     CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return 1;
+    return process.hProcess;
+}
+
+// In the window the person sees the installer and it runs on its own. An
+// engine reads our exit code as soon as we exit, so unattended we wait.
+static int AwaitDriverInstaller(HANDLE process, char *message, unsigned int message_size)
+{
+    DWORD code = 0;
+    g_installer_may_run = 1;
+    if (!UnattendedAnswers())
+        return RESULT_OK;
+    if (WaitForSingleObject(process, DRIVER_WAIT_MS) != WAIT_OBJECT_0) {
+        CopyTextBounded(message, message_size,
+                        "Instalator sterownika nie zakończył pracy w ciągu 30 minut");
+        return RESULT_ERROR;
+    }
+    g_installer_may_run = 0;
+    if (!GetExitCodeProcess(process, &code) || code != 0) {
+        FormatTextBounded(message, message_size,
+                          "Instalator sterownika zakończył pracę z kodem %lu", code);
+        return RESULT_ERROR;
+    }
+    return RESULT_OK;
+}
+
+int DriverInstallerMayRun(void)
+{
+    return g_installer_may_run;
 }
 
 int InstallReaderDriver(int reader_type, char *message, unsigned int message_size)
 {
     int result = RESULT_OK;
     const char *file_name;
+    HANDLE process;
 
+    g_installer_may_run = 0;
     if (GemplusReaderKnown()) {
         CopyTextBounded(message, message_size,
                         "Wykryto już zainstalowany w systemie czytnik rodziny GEMPLUS");
@@ -149,10 +179,13 @@ int InstallReaderDriver(int reader_type, char *message, unsigned int message_siz
         // Missing from the package or unlike the release's: left out of the copy.
         CopyTextBounded(message, message_size, TEXT_PACKAGE_INCOMPLETE);
         result = RESULT_ERROR;
-    } else if (!StartDriverInstaller(file_name)) {
+    } else if ((process = StartDriverInstaller(file_name)) == NULL) {
         FormatTextBounded(message, message_size, "Błąd uruchomienia zewn. sterownika: Drivers\\%s",
                           file_name);
         result = RESULT_ERROR;
+    } else {
+        result = AwaitDriverInstaller(process, message, message_size);
+        CloseHandle(process);
     }
     _chdir("..");
     return result;

@@ -1,5 +1,6 @@
 #include "fileops.h"
 
+#include <string.h>
 #include <windows.h>
 
 const char CONFLICT_PROMPT_CAPTION[] = "Problem kopiowania pliku";
@@ -37,6 +38,65 @@ static int SameSizeAndTime(const BY_HANDLE_FILE_INFORMATION *a, const BY_HANDLE_
            a->nFileSizeHigh == b->nFileSizeHigh && a->nFileSizeLow == b->nFileSizeLow;
 }
 
+static int AskAboutConflict(const char *source, const char *target,
+                            const BY_HANDLE_FILE_INFORMATION *source_info,
+                            const BY_HANDLE_FILE_INFORMATION *target_info)
+{
+    PromptFileFacts source_facts;
+    PromptFileFacts target_facts;
+    DescribeFile(&source_facts, source, source_info);
+    DescribeFile(&target_facts, target, target_info);
+    char text[PROMPT_TEXT_SIZE];
+    wchar_t shown_text[PROMPT_TEXT_SIZE];
+    wchar_t shown_caption[sizeof CONFLICT_PROMPT_CAPTION];
+    FormatConflictPrompt(text, sizeof text, &source_facts, &target_facts);
+    WidenPolishText(text, shown_text, PROMPT_TEXT_SIZE);
+    WidenPolishText(CONFLICT_PROMPT_CAPTION, shown_caption, sizeof CONFLICT_PROMPT_CAPTION);
+    return MessageBoxW(NULL, shown_text, shown_caption,
+                       MB_ABORTRETRYIGNORE | MB_ICONQUESTION | MB_DEFBUTTON2);
+}
+
+// The refusal `error` of a copy onto `target` means someone holds it open (a
+// running Java or browser loads the bridge library and the OCF jar). Denied
+// access alone may be read-only or the rights; an open that shares nothing
+// tells whether the file is open elsewhere.
+static int TargetInUse(const char *target, DWORD error)
+{
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_USER_MAPPED_FILE)
+        return 1;
+    if (error != ERROR_ACCESS_DENIED)
+        return 0;
+    HANDLE file = CreateFileA(target, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return 0;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// Unattended, a file in use is written beside its target and takes its place
+// at the next restart, when nothing holds it.
+static int PlaceAtRestart(const char *source, const char *target, const size_t *link_base)
+{
+    static const char BESIDE[] = ".ocf-new";
+    char beside[PATH_BUFFER_SIZE];
+    if (strlen(target) + sizeof BESIDE - 1 > PATH_CHARS_MAX ||
+        UnattendedAnswers()->count == RESTART_REPLACEMENTS_MAX)
+        return COPY_FAILED;
+    CopyTextBounded(beside, sizeof beside, target);
+    AppendTextBounded(beside, sizeof beside, BESIDE);
+    if ((link_base != NULL && !IsTargetFreeOfLinks(beside, *link_base)) ||
+        !CopyFileA(source, beside, FALSE))
+        return COPY_FAILED;
+    ClearReadOnly(beside, GetFileAttributesA(beside));
+    if (!MoveFileExA(beside, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        DeleteFileA(beside);
+        return COPY_FAILED;
+    }
+    RecordRestartReplacement(target);
+    return COPY_OK;
+}
+
 // `link_base`: null, or the length of the folder from which on no link may
 // lead the write elsewhere; checked again before every write, since the
 // prompt can stay open as long as someone likes.
@@ -45,6 +105,7 @@ static int CopyGuarded(const char *source, const char *target, int compare_mode,
 {
     int result = COPY_OK;
     int retry;
+    int retried = 0;
     do {
         retry = 0;
         if (link_base != NULL && !IsTargetFreeOfLinks(target, *link_base))
@@ -55,6 +116,9 @@ static int CopyGuarded(const char *source, const char *target, int compare_mode,
                 ClearReadOnly(target, attributes);
             break;
         }
+        DWORD refused = GetLastError();
+        // A refusal that nobody settles; unattended, a file in use is placed.
+        int settled = 0;
 
         BY_HANDLE_FILE_INFORMATION source_info;
         BY_HANDLE_FILE_INFORMATION target_info;
@@ -64,19 +128,15 @@ static int CopyGuarded(const char *source, const char *target, int compare_mode,
             !GetFileInformationByHandle(source_file, &source_info) ||
             !GetFileInformationByHandle(target_file, &target_info)) {
             result = COPY_FAILED;
+            settled = 1;
         } else if (!(compare_mode && SameSizeAndTime(&source_info, &target_info))) {
-            PromptFileFacts source_facts;
-            PromptFileFacts target_facts;
-            DescribeFile(&source_facts, source, &source_info);
-            DescribeFile(&target_facts, target, &target_info);
-            char text[PROMPT_TEXT_SIZE];
-            wchar_t shown_text[PROMPT_TEXT_SIZE];
-            wchar_t shown_caption[sizeof CONFLICT_PROMPT_CAPTION];
-            FormatConflictPrompt(text, sizeof text, &source_facts, &target_facts);
-            WidenPolishText(text, shown_text, PROMPT_TEXT_SIZE);
-            WidenPolishText(CONFLICT_PROMPT_CAPTION, shown_caption, sizeof CONFLICT_PROMPT_CAPTION);
-            int answer = MessageBoxW(NULL, shown_text, shown_caption,
-                                     MB_ABORTRETRYIGNORE | MB_ICONQUESTION | MB_DEFBUTTON2);
+            // Unattended: Retry once, then as if nobody answered.
+            int answer = IDRETRY;
+            if (!UnattendedAnswers())
+                answer = AskAboutConflict(source, target, &source_info, &target_info);
+            else if (retried)
+                answer = 0;
+            retried = 1;
             if (answer == IDABORT) {
                 result = COPY_ABORTED;
             } else if (answer == IDRETRY) {
@@ -91,6 +151,7 @@ static int CopyGuarded(const char *source, const char *target, int compare_mode,
             } else if (answer == 0) {
                 // Nobody answered: the file is not placed, so this is no success.
                 result = COPY_FAILED;
+                settled = 1;
             }
         }
 
@@ -98,6 +159,9 @@ static int CopyGuarded(const char *source, const char *target, int compare_mode,
             CloseHandle(source_file);
         if (target_file != INVALID_HANDLE_VALUE)
             CloseHandle(target_file);
+        // Only now: our own handle on the target would look like another's.
+        if (settled && UnattendedAnswers() && TargetInUse(target, refused))
+            result = PlaceAtRestart(source, target, link_base);
     } while (retry);
     return result;
 }

@@ -144,6 +144,12 @@ int HashFileSha256(const char *path, unsigned char digest[SHA256_SIZE]);
 int ReadPackageListLine(const char *list, size_t length, size_t *offset,
                         unsigned char digest[SHA256_SIZE], char *path);
 
+// A refused copy (CopyFileGuarded) prompts with Abort, Retry and Ignore:
+// Abort is COPY_ABORTED, Retry clears the target's read-only attribute,
+// deletes it and copies again, Ignore leaves the old file and counts as
+// placed. With a non-zero `compare_mode` a target of the source's size and
+// last-write time counts as placed without a prompt. A target that cannot
+// even be opened is COPY_FAILED without a prompt.
 int CopyFileGuarded(const char *source, const char *target, int compare_mode);
 // CopyFileGuarded that writes only while IsTargetFreeOfLinks(target,
 // base_length) holds: checked before every attempt and before the Retry
@@ -152,6 +158,26 @@ int CopyFileGuardedFreeOfLinks(const char *source, const char *target, int compa
                                size_t base_length);
 int CopyTree(const char *source_pattern, const char *target_dir, int recursive,
              char *failed_path_out);
+
+// The answers of a run that nobody watches (run_answers.cpp), set once by the
+// shell before the run. Unattended, the copy answers Retry once where it would
+// prompt. A target still refused, or one that cannot be opened, that is in use
+// (shared elsewhere without us, or mapped) is written beside itself as
+// "<target>.ocf-new", which replaces it at the next restart; the copy counts
+// as placed and the target is recorded in `replaced`, up to
+// RESTART_REPLACEMENTS_MAX (past that, or where the new name does not fit,
+// COPY_FAILED). Any other refusal is COPY_FAILED. The driver step waits for
+// its installer only when unattended.
+enum { RESTART_REPLACEMENTS_MAX = 16 };
+struct RestartReplacements {
+    int count;
+    char target[RESTART_REPLACEMENTS_MAX][PATH_BUFFER_SIZE];
+};
+// Unattended while `replaced` (the caller's, zeroed) is not null; the copy
+// checks for room before it writes, and lists a target once.
+void SetUnattendedAnswers(RestartReplacements *replaced);
+RestartReplacements *UnattendedAnswers(void);
+void RecordRestartReplacement(const char *target);
 
 // 1 when writing `target` cannot reach another file through a link
 // (target_links.cpp): the target is missing, or is no reparse point and has

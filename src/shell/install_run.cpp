@@ -13,9 +13,11 @@ const int STATUS_LABEL[STEP_COUNT] = {
 };
 
 // The selection is read only now, after the other components have run.
-int InstallSelectedReader(HWND dialog, char *message)
+int InstallSelectedReader(const RunChoice *choice, char *message)
 {
-    LRESULT index = SendMessageA(GetDlgItem(dialog, IDC_READER_LIST), CB_GETCURSEL, 0, 0);
+    long long index = choice->reader_item;
+    if (choice->reader_list != NULL)
+        index = SendMessageA(choice->reader_list, CB_GETCURSEL, 0, 0);
     int reader_type;
     if (!ReaderTypeOfItem(index, &reader_type)) {
         CopyTextBounded(message, STEP_MESSAGE_SIZE, "Wybór czytnika kart spoza dostępnej listy");
@@ -25,8 +27,9 @@ int InstallSelectedReader(HWND dialog, char *message)
 }
 
 // The components in their order; an abort in a conflict prompt ends the chain.
-void RunComponents(HWND dialog, const bool ticked[STEP_COUNT], StepOutcomes *steps)
+void RunComponents(const RunChoice *choice, StepOutcomes *steps)
 {
+    const bool *ticked = choice->ticked;
     if (ticked[STEP_IE])
         steps->result[STEP_IE] = InstallIeComponents(steps->message[STEP_IE], STEP_MESSAGE_SIZE);
     if (steps->result[STEP_IE] == RESULT_ABORTED)
@@ -40,19 +43,13 @@ void RunComponents(HWND dialog, const bool ticked[STEP_COUNT], StepOutcomes *ste
         steps->result[STEP_JAVA_PLUGIN] =
             InstallJavaPluginComponents(steps->message[STEP_JAVA_PLUGIN], STEP_MESSAGE_SIZE);
     if (steps->result[STEP_JAVA_PLUGIN] != RESULT_ABORTED && ticked[STEP_DRIVER])
-        steps->result[STEP_DRIVER] = InstallSelectedReader(dialog, steps->message[STEP_DRIVER]);
+        steps->result[STEP_DRIVER] = InstallSelectedReader(choice, steps->message[STEP_DRIVER]);
 }
 
-void RunSteps(HWND dialog, StepOutcomes *steps)
+} // namespace
+
+void RunSteps(const RunChoice *choice, StepOutcomes *steps)
 {
-    const bool ticked[STEP_COUNT] = {
-        true,
-        IsDlgButtonChecked(dialog, IDC_IE) != 0,
-        IsDlgButtonChecked(dialog, IDC_NETSCAPE) != 0,
-        IsDlgButtonChecked(dialog, IDC_JAVA_PLUGIN) != 0,
-        IsDlgButtonChecked(dialog, IDC_DRIVERS) != 0,
-    };
-    HCURSOR kept = SetCursor(LoadCursorA(NULL, IDC_WAIT));
     PrivatePackage package;
 
     for (int step = 0; step < STEP_COUNT; ++step) {
@@ -63,17 +60,34 @@ void RunSteps(HWND dialog, StepOutcomes *steps)
     steps->result[STEP_REMOVAL] = RemovePreviousOcf(steps->message[STEP_REMOVAL],
                                                     STEP_MESSAGE_SIZE);
     if (EnterPrivatePackage(&package)) {
-        RunComponents(dialog, ticked, steps);
-        LeavePrivatePackage(&package, steps->result[STEP_DRIVER] == RESULT_OK);
+        RunComponents(choice, steps);
+        LeavePrivatePackage(&package, DriverInstallerMayRun());
     } else {
         // Nothing of the package is placed or started unchecked.
         for (int step = STEP_IE; step < STEP_COUNT; ++step) {
-            if (ticked[step]) {
+            if (choice->ticked[step]) {
                 steps->result[step] = RESULT_ERROR;
                 CopyTextBounded(steps->message[step], STEP_MESSAGE_SIZE, TEXT_PACKAGE_INCOMPLETE);
             }
         }
     }
+}
+
+void RunInstallation(HWND dialog, StepOutcomes *steps)
+{
+    const RunChoice choice = {
+        {
+            true,
+            IsDlgButtonChecked(dialog, IDC_IE) != 0,
+            IsDlgButtonChecked(dialog, IDC_NETSCAPE) != 0,
+            IsDlgButtonChecked(dialog, IDC_JAVA_PLUGIN) != 0,
+            IsDlgButtonChecked(dialog, IDC_DRIVERS) != 0,
+        },
+        GetDlgItem(dialog, IDC_READER_LIST),
+        0,
+    };
+    HCURSOR kept = SetCursor(LoadCursorA(NULL, IDC_WAIT));
+    RunSteps(&choice, steps);
 
     char report[REPORT_SIZE];
     const char *status[STEP_COUNT];
@@ -84,14 +98,6 @@ void RunSteps(HWND dialog, StepOutcomes *steps)
     }
     SetDlgItemTextPolish(dialog, IDC_DETAILS, report);
     SetCursor(kept);
-}
-
-} // namespace
-
-void RunInstallation(HWND dialog)
-{
-    StepOutcomes steps;
-    RunSteps(dialog, &steps);
 
     EnableWindow(GetDlgItem(dialog, IDC_IE), FALSE);
     EnableWindow(GetDlgItem(dialog, IDC_NETSCAPE), FALSE);

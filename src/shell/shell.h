@@ -61,6 +61,48 @@ int ReaderTypeOfItem(long long index, int *reader_type);
 // STEP_MESSAGE_SIZE - 1 characters.
 void ComposeReport(const StepOutcomes *steps, char *report, size_t report_size,
                    const char *status[STEP_COUNT]);
+// The same entries for the report file, one line each, the removal's always.
+void ComposeReportLines(const StepOutcomes *steps, char *lines, size_t lines_size);
+
+// The exit codes that Windows Installer made common, so that deployment
+// engines read ours with their defaults. Without arguments the program
+// returns 0.
+enum {
+    EXIT_RESTART_REQUIRED = 3010,  // every step that ran is OK
+    EXIT_WARNING = 1,              // no BŁĄD, at least one UWAGA
+    EXIT_USER_CANCELLED = 1602,    // no run, or Abort in a conflict prompt
+    EXIT_STEP_FAILED = 1603,       // a BŁĄD, the failed removal's too
+    EXIT_ANOTHER_INSTANCE = 1618,
+    EXIT_BAD_COMMAND_LINE = 1639
+};
+// The exit code of a run whose steps left `steps`, as its report reads.
+int ExitCodeOfRun(const StepOutcomes *steps);
+
+// The command line (command_line.cpp). Switches start with / or -, their names
+// in any ASCII case, a value after a colon: /quiet, /components:java,drivers
+// (either or both), /reader:<row's number or its text>, /log:<path>, /?.
+enum { COMPONENT_JAVA = 1, COMPONENT_DRIVERS = 2 };
+enum { ARGUMENT_SIZE = 272, REASON_SIZE = ARGUMENT_SIZE + 64, LOG_VALUE_START = 5 };
+struct CommandChoice {
+    int quiet, help;
+    int components;    // COMPONENT_* bits; 0 when not given
+    int reader_row;    // -1 when not given
+    int log_argument;  // the /log: argument's index; its value at LOG_VALUE_START
+    int seen;          // switches given so far
+    int count;         // arguments read
+    char reason[REASON_SIZE];  // what was first not understood; empty when all was
+};
+
+// 1 when `command_line` holds more than the program's name, which ends, as
+// CommandLineToArgvW reads it, at the next quote after a leading one, else at
+// the first space or tab.
+int HoldsArguments(const wchar_t *command_line);
+void StartCommandChoice(CommandChoice *choice);
+// Takes the argument `index` (from 1), in Windows-1250. A switch that is
+// unknown, repeated, without its value or with a value not understood, and
+// /? beside anything else, leave their reason, naming the argument; /quiet and
+// /log: are still taken after one, so that the reason can reach the log.
+void ReadCommandArgument(CommandChoice *choice, const char *argument, int index);
 
 #ifdef _WIN32
 #include <windows.h>
@@ -87,11 +129,52 @@ void RestrictDllSearchFallback(void);
 // controls made by the ANSI call keep their texts in the system's code page.
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
-// install_run.cpp: reads the check boxes and the reader selection, runs the
-// steps under the wait cursor, shows the report and the status labels and
-// puts the controls into their after-run state. The caller updates the
-// details state and the button captions.
-void RunInstallation(HWND dialog);
+// What the window started with arguments presets, and what its run left:
+// `ran` is set once "Instaluj" has run the steps. `choice` may be null.
+struct DialogRun {
+    const CommandChoice *choice;
+    int ran;
+    StepOutcomes steps;
+};
+// The confirmation prompt, then on Yes the main dialog with `run` as its
+// initialisation parameter.
+void OpenInstallerWindow(HINSTANCE instance, DialogRun *run);
+
+// install_run.cpp. One run for the dialog and the quiet run: the removal, then
+// the ticked components in their order until one is aborted, each in the
+// private copy of the package. The reader row is read when the driver step
+// comes: from `reader_list` when there is one (it stays usable while a
+// conflict prompt is open), else `reader_item`.
+struct RunChoice {
+    bool ticked[STEP_COUNT];
+    HWND reader_list;
+    long long reader_item;
+};
+void RunSteps(const RunChoice *choice, StepOutcomes *steps);
+// Reads the check boxes, runs the steps under the wait cursor, shows the
+// report and the status labels and puts the controls into their after-run
+// state. The caller updates the details state and the button captions.
+void RunInstallation(HWND dialog, StepOutcomes *steps);
+
+// unattended.cpp: a named mutex in the Global namespace, held for the whole
+// process; 0 when another process holds it (or denies us it).
+int HoldInstallerMutex(void);
+// The program started with arguments, which shell32's CommandLineToArgvW reads
+// (loaded only now). A command line not understood or a log refused: 1639,
+// with a message box unless /quiet. /?: the help box, 0. /quiet: 1618 when
+// not `alone`, else the run with the unattended answers; otherwise the window,
+// preset, and 1602 when it did not run. A run's exit code is ExitCodeOfRun's.
+// The log, when given and open, is written last.
+int RunWithArguments(HINSTANCE instance, int alone);
+
+// report_file.cpp: the /log: file, opened before anything is done and
+// refused (INVALID_HANDLE_VALUE) when its folder fails IsFolderTrusted, it is
+// a link or has another name, or it existed and someone else may change it.
+// It is kept open, unshared for writing and deleting, and written at the end,
+// in UTF-8: the header, the report's lines (`steps` may be null), the files
+// replaced at restart, the `reason` (may be null) and the exit code.
+HANDLE OpenReportFile(const char *path);
+void WriteReportFile(HANDLE file, const StepOutcomes *steps, const char *reason, int exit_code);
 #endif
 
 #endif

@@ -32,7 +32,7 @@ KERNEL32.DLL GetSystemDirectoryA GetWindowsDirectoryA GlobalAlloc GlobalFree
 KERNEL32.DLL LoadLibraryExA MultiByteToWideChar SetDllDirectoryA SetFileAttributesA
 KERNEL32.DLL WaitForSingleObject
 KERNEL32.DLL FindResourceA GetCurrentDirectoryA GetCurrentProcessId GetFullPathNameA
-KERNEL32.DLL GetModuleFileNameW GetShortPathNameW GetTempPathA LoadResource LocalFree LockResource
+KERNEL32.DLL GetModuleFileNameW GetShortPathNameW LoadResource LocalFree LockResource
 KERNEL32.DLL MoveFileExA ReadFile RemoveDirectoryA SetCurrentDirectoryA SizeofResource
 KERNEL32.DLL WideCharToMultiByte ExpandEnvironmentStringsA FreeEnvironmentStringsA GetCurrentProcess
 KERNEL32.DLL GetEnvironmentStrings GetACP lstrcmpW
@@ -40,6 +40,9 @@ KERNEL32.DLL GetTempPathW GetVolumeInformationByHandleW
 USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
 USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
 USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow
+ADVAPI32.DLL GetSecurityInfo GetUserNameW
+KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFile WriteFile
+MSVCRT.DLL strcspn
 MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
 "
 allowed=$(echo "$reviewed" | awk 'NF { for (i = 2; i <= NF; ++i) print $1 "!" $i }' | sort -u)

@@ -346,9 +346,10 @@ void SaveStateScreenshot(const char *state)
 #endif
 }
 
-ChildProcess::ChildProcess(const std::string &program, const std::string &directory)
+ChildProcess::ChildProcess(const std::string &program, const std::string &directory,
+                           const std::string &arguments)
 {
-    std::string command = "\"" + program + "\"";
+    std::string command = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
     STARTUPINFOA startup = {};

@@ -102,10 +102,12 @@ bool SaveWindowScreenshot(HWND window, const std::string &path);
 void SaveStateScreenshot(const char *state);
 
 // A program of the build started as a separate process in a directory of our
-// choosing; ended (TerminateProcess) if it is still running when this goes.
+// choosing, with `arguments` after its quoted name; ended (TerminateProcess)
+// if it is still running when this goes.
 class ChildProcess {
 public:
-    ChildProcess(const std::string &program, const std::string &directory);
+    ChildProcess(const std::string &program, const std::string &directory,
+                 const std::string &arguments = "");
     ~ChildProcess();
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;

@@ -1,0 +1,26 @@
+#include "fileops.h"
+
+#include <string.h>
+
+// Process-wide: the shell decides once, before the run, who answers.
+static RestartReplacements *g_replaced;
+
+void SetUnattendedAnswers(RestartReplacements *replaced)
+{
+    g_replaced = replaced;
+}
+
+RestartReplacements *UnattendedAnswers(void)
+{
+    return g_replaced;
+}
+
+void RecordRestartReplacement(const char *target)
+{
+    for (int i = 0; i < g_replaced->count; ++i) {
+        if (strcmp(g_replaced->target[i], target) == 0)
+            return;
+    }
+    if (g_replaced->count < RESTART_REPLACEMENTS_MAX)
+        CopyTextBounded(g_replaced->target[g_replaced->count++], PATH_BUFFER_SIZE, target);
+}

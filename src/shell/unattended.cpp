@@ -1,0 +1,147 @@
+#include "shell.h"
+
+#include "components.h"
+#include "fileops.h"
+
+#include <windows.h>
+
+// CommandLineToArgvW(command line, count).
+typedef LPWSTR *(WINAPI *SplitCommandLineFunction)(LPCWSTR, int *);
+
+static const char USAGE[] =
+    "Użycie: instalator.exe [/quiet] [/components:java,drivers] [/reader:<wiersz>] "
+    "[/log:<plik>]\n\n"
+    "/quiet - bez okien: sterownik czytnika i Java Plug-in, pierwszy czytnik z listy\n"
+    "/components: - instalowane składniki: java, drivers lub oba\n"
+    "/reader: - czytnik z listy: numer wiersza (0, 1) albo jego tekst\n"
+    "/log: - plik raportu (UTF-8)\n"
+    "/? - ta pomoc\n\n"
+    "Kody wyjścia: 3010 - gotowe, konieczny restart komputera; 1 - gotowe z uwagami; "
+    "1602 - przerwane przez użytkownika; 1603 - błąd; 1618 - działa już inny instalator; "
+    "1639 - niezrozumiały wiersz poleceń.";
+static const char CAPTION[] = "Instalator czytnika kart mikroprocesorowych";
+
+int HoldInstallerMutex(void)
+{
+    // Never closed: the process's end releases it. One that another account
+    // made may be denied to us: that is taken too.
+    HANDLE mutex = CreateMutexA(NULL, FALSE, "Global\\Instalator.CzytnikKart");
+    DWORD error = GetLastError();
+    return mutex != NULL ? error != ERROR_ALREADY_EXISTS : error != ERROR_ACCESS_DENIED;
+}
+
+// The argument in Windows-1250, the installer's own text, for matching and
+// showing; cut to ARGUMENT_SIZE - 1 characters.
+static void ToPolishText(const wchar_t *wide, char *text)
+{
+    int count = 0;
+    while (count < ARGUMENT_SIZE - 1 && wide[count] != L'\0')
+        ++count;
+    int length = count > 0 ? WideCharToMultiByte(1250, WC_NO_BEST_FIT_CHARS, wide, count, text,
+                                                  ARGUMENT_SIZE - 1, NULL, NULL)
+                            : 0;
+    text[length > 0 ? length : 0] = '\0';
+}
+
+// The system's own reading of the command line, from shell32, which only a
+// command line with arguments loads, and only from the system directory.
+static void ReadCommandLine(CommandChoice *choice, char *log_path)
+{
+    int count = 0;
+    wchar_t **arguments = NULL;
+    SplitCommandLineFunction split = NULL;
+    HMODULE shell = LoadLibraryExA("shell32.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (shell == NULL && GetLastError() == ERROR_INVALID_PARAMETER)
+        shell = (HMODULE)LoadLibraryFromSystemDirectory("shell32.dll");
+    StartCommandChoice(choice);
+    log_path[0] = '\0';
+    if (shell != NULL)
+        split = (SplitCommandLineFunction)(void *)GetProcAddress(shell, "CommandLineToArgvW");
+    if (split != NULL)
+        arguments = split(GetCommandLineW(), &count);
+    if (arguments == NULL) {
+        CopyTextBounded(choice->reason, REASON_SIZE, "Nie można odczytać wiersza poleceń");
+        goto done;
+    }
+    for (int index = 1; index < count; ++index) {
+        char argument[ARGUMENT_SIZE];
+        ToPolishText(arguments[index], argument);
+        ReadCommandArgument(choice, argument, index);
+    }
+    if (choice->log_argument > 0 &&
+        !WidePathToAnsi(arguments[choice->log_argument] + LOG_VALUE_START, log_path) &&
+        choice->reason[0] == '\0')
+        CopyTextBounded(choice->reason, REASON_SIZE,
+                        "Ścieżki pliku raportu nie da się zapisać w stronie kodowej systemu");
+
+done:
+    if (arguments != NULL)
+        LocalFree(arguments);
+    if (shell != NULL)
+        FreeLibrary(shell);
+}
+
+static void ShowUsage(const char *reason, UINT icon)
+{
+    char text[REASON_SIZE + sizeof USAGE + 2];
+    FormatTextBounded(text, sizeof text, "%s%s%s", reason, reason[0] != '\0' ? "\n\n" : "",
+                      USAGE);
+    ShowMessageBoxPolish(NULL, text, CAPTION, MB_OK | icon);
+}
+
+static int RunQuietly(const CommandChoice *choice, StepOutcomes *steps,
+                      RestartReplacements *replaced)
+{
+    int components = choice->components != 0 ? choice->components
+                                              : COMPONENT_JAVA | COMPONENT_DRIVERS;
+    const RunChoice run = {
+        {true, false, false, (components & COMPONENT_JAVA) != 0,
+         (components & COMPONENT_DRIVERS) != 0},
+        NULL,
+        choice->reader_row >= 0 ? choice->reader_row : 0,
+    };
+    SetUnattendedAnswers(replaced);
+    RunSteps(&run, steps);
+    return ExitCodeOfRun(steps);
+}
+
+int RunWithArguments(HINSTANCE instance, int alone)
+{
+    DialogRun run = {};
+    RestartReplacements replaced = {};
+    CommandChoice choice;
+    char log_path[PATH_BUFFER_SIZE];
+    HANDLE log = INVALID_HANDLE_VALUE;
+    int code = EXIT_BAD_COMMAND_LINE;
+
+    ReadCommandLine(&choice, log_path);
+    if (log_path[0] != '\0' && (log = OpenReportFile(log_path)) == INVALID_HANDLE_VALUE &&
+        choice.reason[0] == '\0')
+        FormatTextBounded(choice.reason, REASON_SIZE,
+                          "Pliku raportu nie można użyć: " NAME_BEGIN "%s" NAME_END, log_path);
+    if (choice.reason[0] != '\0') {
+        if (!choice.quiet)
+            ShowUsage(choice.reason, MB_ICONERROR);
+    } else if (choice.help) {
+        ShowUsage("", MB_ICONINFORMATION);
+        code = 0;
+    } else if (choice.quiet && !alone) {
+        CopyTextBounded(choice.reason, REASON_SIZE, "Działa już inny instalator");
+        code = EXIT_ANOTHER_INSTANCE;
+    } else if (choice.quiet) {
+        run.ran = 1;
+        code = RunQuietly(&choice, &run.steps, &replaced);
+    } else {
+        run.choice = &choice;
+        OpenInstallerWindow(instance, &run);
+        code = run.ran ? ExitCodeOfRun(&run.steps) : EXIT_USER_CANCELLED;
+        if (!run.ran)
+            CopyTextBounded(choice.reason, REASON_SIZE, "Instalacja anulowana przez użytkownika");
+    }
+    if (log != INVALID_HANDLE_VALUE) {
+        WriteReportFile(log, run.ran ? &run.steps : NULL,
+                        choice.reason[0] != '\0' ? choice.reason : NULL, code);
+        CloseHandle(log);
+    }
+    return code;
+}
