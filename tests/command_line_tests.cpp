@@ -20,9 +20,13 @@ TEST(CommandLine, ArgumentsFollowTheProgramNameAsCommandLineToArgvWEndsIt)
         {L"\"C:\\a b\\instalator.exe\"/quiet", 1},  // the closing quote ends the name
         {L"C:\\a\"b c\"\\instalator.exe", 1},        // unquoted: the first space ends it
         {L"instalator.exe\t-quiet", 1},
+        // CreateProcess(path, NULL): the path alone, unquoted.
+        {L"c:\\A B\\instalator.exe ", 0}, {L"C:\\a b\\instalator.exe /quiet", 1},
+        {L"C:\\a b\\instalator.exe2", 1},
     };
     for (size_t row = 0; row < sizeof cases / sizeof cases[0]; ++row)
-        EXPECT_EQ(HoldsArguments(cases[row].line), cases[row].holds) << "row " << row;
+        EXPECT_EQ(HoldsArguments(cases[row].line, L"C:\\a b\\instalator.exe"), cases[row].holds)
+            << "row " << row;
 }
 
 TEST(CommandLine, SwitchesGiveTheChoiceOrTheFirstReason)

@@ -27,14 +27,34 @@ static int SameName(const char *text, size_t length, const char *name)
     return 1;
 }
 
-int HoldsArguments(const wchar_t *command_line)
+static wchar_t LowerAsciiWide(wchar_t c)
 {
-    const wchar_t *at = command_line;
-    if (*at == L'"') {
-        ++at;
+    return c >= L'A' && c <= L'Z' ? (wchar_t)(c - L'A' + L'a') : c;
+}
+
+// Past `program` at the start of `line`, in any ASCII case, when a blank or
+// the end follows it; null otherwise.
+static const wchar_t *PastProgram(const wchar_t *line, const wchar_t *program)
+{
+    while (*program != L'\0' && LowerAsciiWide(*line) == LowerAsciiWide(*program)) {
+        ++line;
+        ++program;
+    }
+    return *program == L'\0' && (*line == L'\0' || *line == L' ' || *line == L'\t') ? line
+                                                                                      : NULL;
+}
+
+int HoldsArguments(const wchar_t *command_line, const wchar_t *program)
+{
+    // CreateProcess without a command line of the caller's gives us the
+    // program's path as it stands, unquoted, spaces and all.
+    const wchar_t *at = program != NULL ? PastProgram(command_line, program) : NULL;
+    if (at == NULL && *command_line == L'"') {
+        at = command_line + 1;
         while (*at != L'\0' && *at++ != L'"') {
         }
-    } else {
+    } else if (at == NULL) {
+        at = command_line;
         while (*at != L'\0' && *at != L' ' && *at != L'\t')
             ++at;
     }

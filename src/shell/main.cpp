@@ -13,7 +13,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     InitCommonControls();
     // In the window too, so that a quiet run never starts beside a person's.
     int alone = HoldInstallerMutex();
-    if (HoldsArguments(GetCommandLineW()))
+    wchar_t program[PATH_BUFFER_SIZE];
+    DWORD length = GetModuleFileNameW(NULL, program, PATH_BUFFER_SIZE);
+    if (HoldsArguments(GetCommandLineW(), length > 0 && length < PATH_BUFFER_SIZE ? program : NULL))
         return RunWithArguments(instance, alone);
 
     DialogRun run = {};

@@ -95,8 +95,9 @@ struct CommandChoice {
 
 // 1 when `command_line` holds more than the program's name, which ends, as
 // CommandLineToArgvW reads it, at the next quote after a leading one, else at
-// the first space or tab.
-int HoldsArguments(const wchar_t *command_line);
+// the first space or tab; or, when the line starts with the path `program`
+// (may be null) unquoted, right after it. Such a line holds no argument only.
+int HoldsArguments(const wchar_t *command_line, const wchar_t *program);
 void StartCommandChoice(CommandChoice *choice);
 // Takes the argument `index` (from 1), in Windows-1250. A switch that is
 // unknown, repeated, without its value or with a value not understood, and
