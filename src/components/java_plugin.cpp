@@ -39,7 +39,7 @@ struct JavaWork {
     char home[JAVA_HOME_BUFFER_SIZE];
     int home_end;
     char last_jre_home[JAVA_HOME_BUFFER_SIZE];
-    int last_jre_end;  // 0 while no JRE home was read
+    int last_jre_end;  // 0 while no trusted JRE home was read
     int vm, ol, op, jp;
     int policy_command_done, properties_command_done;
     int bridges;
@@ -81,13 +81,13 @@ static int RunInHome(JavaWork *work, const char *command, int *done)
     return *done;
 }
 
-// Each command runs, home after home, until it has exited with 0 once. A
-// launcher that others may change runs neither: it would run as us.
+// Each command runs, home after home, until it has exited with 0 once. The
+// home's walk has trusted its launcher; a folder in its place runs nothing.
 static void RunCommandsInHome(JavaWork *work)
 {
     if (work->policy_command_done && work->properties_command_done)
         return;
-    if (!JoinToHome(work, "bin\\java.exe") || !IsLauncherTrusted(work->home + 1))
+    if (!JoinToHome(work, "bin\\java.exe") || !IsFile(work->home + 1))
         return;
     if (RunInHome(work, POLICY_COMMAND, &work->policy_command_done))
         ++work->jp;
@@ -156,6 +156,10 @@ static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targ
     if (work->home_end < 0)
         return;
     ++work->vm;
+    // A home that others can change gets nothing: whatever we write there,
+    // they can swap for a link, and whatever we run there runs their code.
+    if (!IsTreeTrusted(work->home + 1))
+        return;
     if (is_jre) {
         memcpy(work->last_jre_home, work->home, sizeof work->home);
         work->last_jre_end = work->home_end;
@@ -243,8 +247,8 @@ static int CopyIntoSystemDirectory(JavaWork *work, const char *source, const cha
     return CopyFileGuarded(source, work->home, 1);
 }
 
-// The bridge library for the JRE's own use; nothing depends on it, and with no
-// JRE home read there is nowhere to put it.
+// The bridge library for the last trusted JRE's own use; nothing depends on
+// it, and with no such JRE there is nowhere to put it.
 static void CopyIntoLastJre(JavaWork *work, const char *source, const char *target)
 {
     if (work->last_jre_end == 0)
