@@ -549,8 +549,29 @@ TEST_F(JavaPlugin, TargetsWithASecondNameAreNotWrittenNorPrompted)
     EXPECT_EQ(Install(), RESULT_WARNING);
     EXPECT_EQ(message, Partial(1, 1, 1, 0));
     EXPECT_EQ(ReadTextFile(elsewhere), "not ours");
-    EXPECT_FALSE(FileExists(policy + ".ocf-bak"));
     EXPECT_EQ(ReadTextFile(home + "\\lib\\ext\\ocfpcsc1_64.dll"), "package ocfpcsc1_64.dll");
+}
+
+TEST_F(JavaPlugin, NothingIsWrittenThroughALinkMadeWhileAPromptIsOpen)
+{
+    // The fixture's folder whose "security" links to C:\links\target takes
+    // the place of the home's lib while the prompt for a read-only file waits.
+    std::string home = MakeHome("jre");
+    const std::string lib = home + "\\lib", movable = "C:\\links\\movable\\lib";
+    ASSERT_TRUE(WriteTextFile(lib + "\\opencard.properties", "read-only properties"));
+    SetReadOnly(lib + "\\opencard.properties", true);
+    ASSERT_TRUE(SetRecordedExitCodes(home + "\\bin\\java.exe", "1\r\n"));  // JP shows the policy
+    Register(JRE, "1.8", home);
+    prompts.Queue(IDRETRY, [&] {
+        MoveFileA(lib.c_str(), (lib + " away").c_str());
+        MoveFileA(movable.c_str(), lib.c_str());
+    });
+
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    MoveFileA(lib.c_str(), movable.c_str());  // RemoveTree would follow the link
+    EXPECT_EQ(message, Partial(1, 1, 1, 0));
+    EXPECT_FALSE(FileExists("C:\\links\\target\\java.policy"));
+    EXPECT_FALSE(FileExists("C:\\links\\target\\java.policy.ocf-bak"));
 }
 
 TEST_F(JavaPlugin, CommandsRunThroughTheInterpreterThatComspecNames)

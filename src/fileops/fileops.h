@@ -151,9 +151,10 @@ int CopyTree(const char *source_pattern, const char *target_dir, int recursive,
 // 1 when writing `target` cannot reach another file through a link
 // (target_links.cpp): the target is missing, or is no reparse point and has
 // one name only, and no folder of its path from its first `base_length`
-// characters on (the base folder itself included) is a reparse point. A copy
-// writes through a hard link into every name of the file; a junction on the
-// path sends the copy, and the Retry answer's delete, wherever it leads.
+// characters on (the base folder itself included) is a reparse point or
+// cannot be read (a missing one included: nothing can be written there). A
+// copy writes through a hard link into every name of the file; a junction on
+// the path sends the copy, and the Retry answer's delete, wherever it leads.
 int IsTargetFreeOfLinks(const char *target, size_t base_length);
 
 // Who may change what we use (path_trust.cpp). We run elevated, so a file
