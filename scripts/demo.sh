@@ -41,18 +41,24 @@ wine_session_start "$PREFIX" reuse
 wine_cmd() { as_wine_user "$WINE_LOADER" "$@" </dev/null 2>/dev/null; }
 unix_path() { readlink -m "$(as_wine_user "$WINE_LOADER" winepath -u "$1" 2>/dev/null </dev/null)"; }
 
+# The Java launcher runs as a Linux program: give it the Windows user's
+# profile as its home, so CopyPolicyFile's files land where Windows has them.
+user_home=$(unix_path 'C:\users\'"$WINE_USER")
+as_wine_user mkdir -p "$user_home"
+
 # The demo machine: a JRE and a JDK registered as their installers do, each
 # with an original policy, and a script of the Wine user's that starts the real
-# java as their launcher (Wine shows root's java as Anonymous's, whose launcher
-# the installer does not run).
+# java, with that home, as their launcher (Wine shows root's java as
+# Anonymous's, and the installer leaves such a Java home alone; nor does it
+# pass JAVA_TOOL_OPTIONS on).
 java_binary=$(readlink -f "$(command -v java)")
 make_java_home() {  # WINDOWS_HOME LIB_PREFIX
     local home
     home=$(unix_path "$1")
     as_wine_user mkdir -p "$home/bin" "$home/$2lib/ext" "$home/$2lib/security"
     as_wine_user rm -f "$home/bin/java.exe"
-    as_wine_user sh -c "printf '#!/bin/sh\nexec \"%s\" \"\$@\"\n' '$java_binary' \
-        > '$home/bin/java.exe' && chmod 755 '$home/bin/java.exe'"
+    as_wine_user sh -c "printf '#!/bin/sh\nexec \"%s\" \"-Duser.home=%s\" \"\$@\"\n' \
+        '$java_binary' '$user_home' > '$home/bin/java.exe' && chmod 755 '$home/bin/java.exe'"
     [ -f "$home/$2lib/security/java.policy" ] ||
         as_wine_user sh -c "printf '// Original policy of the demo Java\r\ngrant {\r\n};\r\n' \
             > '$home/$2lib/security/java.policy'"
@@ -64,23 +70,15 @@ wine_cmd reg add 'HKLM\SOFTWARE\JavaSoft\Java Runtime Environment\1.8' /v JavaHo
 wine_cmd reg add 'HKLM\SOFTWARE\JavaSoft\Java Development Kit\1.8' /v JavaHome \
     /d "$JDK_HOME" /f >/dev/null
 
-# The Java launcher runs as a Linux program: give it the Windows user's
-# profile as its home, so CopyPolicyFile's files land where Windows has them.
-user_home=$(unix_path 'C:\users\'"$WINE_USER")
-as_wine_user mkdir -p "$user_home"
-export JAVA_TOOL_OPTIONS="-Duser.home=$user_home"
-
 if [ $interactive = 1 ]; then
     log "starting the installer on $DISPLAY; close it to end the demo"
-    (cd "$PACKAGE" && as_wine_user env JAVA_TOOL_OPTIONS="$JAVA_TOOL_OPTIONS" \
-        "$WINE_LOADER" instalator.exe </dev/null) || true
+    (cd "$PACKAGE" && as_wine_user "$WINE_LOADER" instalator.exe </dev/null) || true
     status=0
 else
     log "driving the installer under Xvfb ($DISPLAY)"
     status=0
-    as_wine_user env JAVA_TOOL_OPTIONS="$JAVA_TOOL_OPTIONS" "$WINE_LOADER" \
-        "$REPO_ROOT/build/mingw/tools/demo_driver.exe" "$PACKAGE" "$DEMO_DIR" </dev/null ||
-        status=$?
+    as_wine_user "$WINE_LOADER" "$REPO_ROOT/build/mingw/tools/demo_driver.exe" "$PACKAGE" \
+        "$DEMO_DIR" </dev/null || status=$?
     for shot in before after unfolded; do
         [ -f "$DEMO_DIR/$shot.bmp" ] &&
             convert "$DEMO_DIR/$shot.bmp" "$DEMO_DIR/$shot.png" && rm -f "$DEMO_DIR/$shot.bmp"

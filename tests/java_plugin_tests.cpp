@@ -302,20 +302,24 @@ TEST_F(JavaPlugin, EachCommandRunsHomeAfterHomeUntilItHasExitedWithZeroOnce)
     }
 }
 
-TEST_F(JavaPlugin, ALauncherThatOthersMayChangeRunsNoCommand)
+TEST_F(JavaPlugin, AHomeThatOthersMayChangeGetsNothing)
 {
     // Wine shows a folder of another Unix user, root's /tmp, as Anonymous's
-    // with full access.
+    // with full access; the fixture's C:\links\jre holds a link in lib\ext.
     std::string open_home = "Z:\\tmp\\ocf-test-" + std::to_string(GetCurrentProcessId());
     ASSERT_TRUE(PlaceRecordingProgram(open_home + "\\bin\\java.exe"));
     ASSERT_TRUE(MakeDirectories(open_home + "\\lib\\ext"));
     std::string home = MakeHome("jre");
-    Register(JRE, "a", open_home);
-    Register(JRE, "b", home);
+    Register(JRE, "a", home);
+    Register(JRE, "b", open_home);
+    Register(JRE, "c", "C:\\links\\jre");
 
-    EXPECT_EQ(Install(), RESULT_OK);
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    EXPECT_EQ(message, Partial(3, 1, 1, 3));
     EXPECT_TRUE(Calls(open_home).empty());
     EXPECT_EQ(Calls(home), CommandsOf(home));
+    // The bridge libraries go to the last JRE that we trust.
+    EXPECT_TRUE(FileExists(home + "\\lib\\ext\\ocfpcsc1_64.dll"));
     RemoveTree(open_home);
 }
 
@@ -545,8 +549,29 @@ TEST_F(JavaPlugin, TargetsWithASecondNameAreNotWrittenNorPrompted)
     EXPECT_EQ(Install(), RESULT_WARNING);
     EXPECT_EQ(message, Partial(1, 1, 1, 0));
     EXPECT_EQ(ReadTextFile(elsewhere), "not ours");
-    EXPECT_FALSE(FileExists(policy + ".ocf-bak"));
     EXPECT_EQ(ReadTextFile(home + "\\lib\\ext\\ocfpcsc1_64.dll"), "package ocfpcsc1_64.dll");
+}
+
+TEST_F(JavaPlugin, NothingIsWrittenThroughALinkMadeWhileAPromptIsOpen)
+{
+    // The fixture's folder whose "security" links to C:\links\target takes
+    // the place of the home's lib while the prompt for a read-only file waits.
+    std::string home = MakeHome("jre");
+    const std::string lib = home + "\\lib", movable = "C:\\links\\movable\\lib";
+    ASSERT_TRUE(WriteTextFile(lib + "\\opencard.properties", "read-only properties"));
+    SetReadOnly(lib + "\\opencard.properties", true);
+    ASSERT_TRUE(SetRecordedExitCodes(home + "\\bin\\java.exe", "1\r\n"));  // JP shows the policy
+    Register(JRE, "1.8", home);
+    prompts.Queue(IDRETRY, [&] {
+        MoveFileA(lib.c_str(), (lib + " away").c_str());
+        MoveFileA(movable.c_str(), lib.c_str());
+    });
+
+    EXPECT_EQ(Install(), RESULT_WARNING);
+    MoveFileA(lib.c_str(), movable.c_str());  // RemoveTree would follow the link
+    EXPECT_EQ(message, Partial(1, 1, 1, 0));
+    EXPECT_FALSE(FileExists("C:\\links\\target\\java.policy"));
+    EXPECT_FALSE(FileExists("C:\\links\\target\\java.policy.ocf-bak"));
 }
 
 TEST_F(JavaPlugin, CommandsRunThroughTheInterpreterThatComspecNames)
@@ -647,6 +672,10 @@ TEST(LauncherTrust, OnlySystemAdministratorsTrustedInstallerAndTheInstallerMayCh
          TRUST_PATH_FOLDER, false},
         {"O:SYD:P(A;OICIIO;FA;;;CO)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;CI;0x100026;;;BU)",
          TRUST_PATH_FOLDER, false},
+        // Inside a Java home: a jar users may append to, a lib\ext they may add to.
+        {"O:BAD:AI(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)(A;;0x4;;;BU)", TRUST_LAUNCHER, true},
+        {"O:BAD:AI(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)(A;;0x2;;;BU)", TRUST_CODE_FOLDER, true},
+        {"O:BAD:AI(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)(A;;0x4;;;BU)", TRUST_CODE_FOLDER, true},
     };
     PSID installer_user = nullptr;
     ASSERT_TRUE(ConvertStringSidToSidA(me.c_str(), &installer_user));
@@ -665,6 +694,17 @@ TEST(LauncherTrust, OnlySystemAdministratorsTrustedInstallerAndTheInstallerMayCh
             << c.sddl << " kind " << c.kind;
         LocalFree(descriptor);
     }
+    // A grant that the rule cannot read refuses: (OA;;FR;<type>;;WD), an object
+    // ACE, which Wine does not parse.
+    struct {
+        ACL acl;
+        ACCESS_ALLOWED_OBJECT_ACE ace;
+    } object = {{ACL_REVISION_DS, 0, sizeof object, 1, 0},
+                {{ACCESS_ALLOWED_OBJECT_ACE_TYPE, 0, sizeof object.ace}, FILE_GENERIC_READ,
+                 ACE_OBJECT_TYPE_PRESENT}};
+    SID everyone = {SID_REVISION, 1, SECURITY_WORLD_SID_AUTHORITY, {SECURITY_WORLD_RID}};
+    memcpy(&object.ace.InheritedObjectType, &everyone, sizeof everyone);  // the SID's place
+    EXPECT_TRUE(OthersMayChange(installer_user, &object.acl, TRUST_LAUNCHER, installer_user));
     LocalFree(installer_user);
 }
 

@@ -61,8 +61,10 @@ TEST(RealJava, CopyPolicyFilePutsBothFilesIntoTheUsersHome)
               ERROR_SUCCESS);
     RegSetValueExA(key, "JavaHome", 0, REG_SZ, (const BYTE *)home.c_str(), (DWORD)home.size() + 1);
     RegCloseKey(key);
-    ASSERT_EQ(_putenv(("JAVA_TOOL_OPTIONS=-Duser.home=" + user_home_unix).c_str()), 0);
-    // A CLASSPATH without "." would hide the class in "sun" from java.
+    ASSERT_EQ(_putenv(("OCF_TEST_USER_HOME=" + user_home_unix).c_str()), 0);
+    // An agent that is not there would stop java; a CLASSPATH without "."
+    // would hide the class in "sun" from it.
+    ASSERT_EQ(_putenv("JAVA_TOOL_OPTIONS=-javaagent:missing.jar"), 0);
     ASSERT_EQ(_putenv("CLASSPATH=C:\\nowhere"), 0);
 
     char message[592] = "untouched";
@@ -72,6 +74,7 @@ TEST(RealJava, CopyPolicyFilePutsBothFilesIntoTheUsersHome)
         result = InstallJavaPluginComponents(message, sizeof message);
     }
     _putenv("JAVA_TOOL_OPTIONS=");
+    _putenv("OCF_TEST_USER_HOME=");
     _putenv("CLASSPATH=");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft");
     for (const char *name : {"ocfpcsc1.dll", "ocfpcsc164.dll", "ocfpcsc1_64.dll"})

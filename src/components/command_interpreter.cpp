@@ -31,11 +31,24 @@ static int HasName(const char *entry, const char *name)
     return *entry == '=';
 }
 
-// This process's environment without CLASSPATH: a set CLASSPATH replaces
-// java's default ".", and the class must be found in the current directory
-// whatever the machine's CLASSPATH. Null when it cannot be made; GlobalFree
-// releases it.
-static char *EnvironmentWithoutClasspath(void)
+// A set CLASSPATH replaces java's default ".", and the class must be found in
+// the current directory whatever the machine's CLASSPATH. Each of the others
+// can load an agent or change the class path of a java that runs as us.
+static const char *const JAVA_VARIABLES[] = {"CLASSPATH", "JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS",
+                                             "JDK_JAVA_OPTIONS"};
+
+static int IsJavaVariable(const char *entry)
+{
+    for (size_t i = 0; i < sizeof JAVA_VARIABLES / sizeof JAVA_VARIABLES[0]; ++i) {
+        if (HasName(entry, JAVA_VARIABLES[i]))
+            return 1;
+    }
+    return 0;
+}
+
+// This process's environment without the Java variables. Null when it cannot
+// be made; GlobalFree releases it.
+static char *EnvironmentWithoutJavaVariables(void)
 {
     char *block = GetEnvironmentStringsA();
     char *filtered = NULL;
@@ -54,7 +67,7 @@ static char *EnvironmentWithoutClasspath(void)
         goto done;
     for (size_t at = 0, size; at < used; at += size) {
         size = strlen(block + at) + 1;
-        if (!HasName(block + at, "CLASSPATH")) {
+        if (!IsJavaVariable(block + at)) {
             memcpy(filtered + written, block + at, size);
             written += size;
         }
@@ -121,7 +134,7 @@ int RunCommandInterpreter(const char *command)
 {
     char interpreter[PATH_BUFFER_SIZE];
     int exit_code = -1;
-    char *environment = EnvironmentWithoutClasspath();
+    char *environment = EnvironmentWithoutJavaVariables();
 
     if (environment == NULL)
         return -1;

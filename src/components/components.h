@@ -28,8 +28,9 @@ int DriverInstallerMayRun(void);
 // of the system directory (also when COMSPEC's cannot be started). It gets the
 // command line `"<interpreter>" /d /s /c "<command>"`, so the command runs
 // exactly as written, its own quotes included; it runs in the current
-// directory, with this process's environment less CLASSPATH, without a
-// console window, and is waited for.
+// directory, with this process's environment less CLASSPATH,
+// JAVA_TOOL_OPTIONS, _JAVA_OPTIONS and JDK_JAVA_OPTIONS, without a console
+// window, and is waited for.
 // Returns its exit code; -1 when nothing could be started, a command line that
 // would not fit its buffer included (a cut command never runs).
 int RunCommandInterpreter(const char *command);

@@ -39,7 +39,7 @@ struct JavaWork {
     char home[JAVA_HOME_BUFFER_SIZE];
     int home_end;
     char last_jre_home[JAVA_HOME_BUFFER_SIZE];
-    int last_jre_end;  // 0 while no JRE home was read
+    int last_jre_end;  // 0 while no trusted JRE home was read
     int vm, ol, op, jp;
     int policy_command_done, properties_command_done;
     int bridges;
@@ -54,20 +54,21 @@ static int JoinToHome(JavaWork *work, const char *element)
     return AppendWholePathComponent(work->home, element);
 }
 
-// Whether the joined target in the current home is safe to write: a home
-// that other users can change may hold links to files that are not theirs.
-static int IsFreeOfLinksInHome(const JavaWork *work)
+// Every write into a home checks for links from the home on right before it:
+// only those we trust can change a home we write into, so a link found there
+// is a fault, or a race that we lose on purpose.
+static int CopyIntoHomeAt(const char *source, const char *target, int home_end)
 {
-    return IsTargetFreeOfLinks(work->home + 1, (size_t)work->home_end - 1);
+    return CopyFileGuardedFreeOfLinks(source, target, 0, (size_t)home_end - 1);
 }
 
 // Copies a package file into the current home; a target too long for the path
 // buffer, or reached through a link, is a failed copy.
 static int CopyIntoHome(JavaWork *work, const char *source, const char *target)
 {
-    if (!JoinToHome(work, target) || !IsFreeOfLinksInHome(work))
+    if (!JoinToHome(work, target))
         return COPY_FAILED;
-    return CopyFileGuarded(source, work->home + 1, 0);
+    return CopyIntoHomeAt(source, work->home + 1, work->home_end);
 }
 
 // Runs a CopyPolicyFile command line with the current home's launcher through
@@ -81,13 +82,13 @@ static int RunInHome(JavaWork *work, const char *command, int *done)
     return *done;
 }
 
-// Each command runs, home after home, until it has exited with 0 once. A
-// launcher that others may change runs neither: it would run as us.
+// Each command runs, home after home, until it has exited with 0 once. The
+// home's walk has trusted its launcher; a folder in its place runs nothing.
 static void RunCommandsInHome(JavaWork *work)
 {
     if (work->policy_command_done && work->properties_command_done)
         return;
-    if (!JoinToHome(work, "bin\\java.exe") || !IsLauncherTrusted(work->home + 1))
+    if (!JoinToHome(work, "bin\\java.exe") || !IsFile(work->home + 1))
         return;
     if (RunInHome(work, POLICY_COMMAND, &work->policy_command_done))
         ++work->jp;
@@ -136,7 +137,7 @@ static int BackUpPolicy(JavaWork *work)
     FormatTextBounded(backup, sizeof backup, "%s.ocf-bak", policy);
     // Not OpenFile: it fails on paths past 128 characters, so a reinstall would
     // take the backup for missing and overwrite it with our own policy.
-    if (!IsFile(backup) && CopyFileGuarded(policy, backup, 0) == COPY_ABORTED)
+    if (!IsFile(backup) && CopyIntoHomeAt(policy, backup, work->home_end) == COPY_ABORTED)
         return COPY_ABORTED;
     return IsFile(backup) ? COPY_OK : COPY_FAILED;
 }
@@ -156,6 +157,10 @@ static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targ
     if (work->home_end < 0)
         return;
     ++work->vm;
+    // A home that others can change gets nothing: whatever we write there,
+    // they can swap for a link, and whatever we run there runs their code.
+    if (!IsTreeTrusted(work->home + 1))
+        return;
     if (is_jre) {
         memcpy(work->last_jre_home, work->home, sizeof work->home);
         work->last_jre_end = work->home_end;
@@ -178,9 +183,9 @@ static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targ
     if (!JoinToHome(work, targets->policy))
         return;
     // Without a backup the user's own policy would be lost: leave it alone.
-    result = IsFreeOfLinksInHome(work) ? BackUpPolicy(work) : COPY_FAILED;
+    result = BackUpPolicy(work);
     if (result == COPY_OK)
-        result = CopyFileGuarded("java.policy", work->home + 1, 0);
+        result = CopyIntoHomeAt("java.policy", work->home + 1, work->home_end);
     if (result == COPY_ABORTED)
         goto aborted;
     if (result == COPY_OK)
@@ -243,16 +248,15 @@ static int CopyIntoSystemDirectory(JavaWork *work, const char *source, const cha
     return CopyFileGuarded(source, work->home, 1);
 }
 
-// The bridge library for the JRE's own use; nothing depends on it, and with no
-// JRE home read there is nowhere to put it.
+// The bridge library for the last trusted JRE's own use; nothing depends on
+// it, and with no such JRE there is nowhere to put it.
 static void CopyIntoLastJre(JavaWork *work, const char *source, const char *target)
 {
     if (work->last_jre_end == 0)
         return;
     work->last_jre_home[work->last_jre_end] = '\0';
-    if (AppendWholePathComponent(work->last_jre_home, target) &&
-        IsTargetFreeOfLinks(work->last_jre_home + 1, (size_t)work->last_jre_end - 1))
-        CopyFileGuarded(source, work->last_jre_home + 1, 0);
+    if (AppendWholePathComponent(work->last_jre_home, target))
+        CopyIntoHomeAt(source, work->last_jre_home + 1, work->last_jre_end);
 }
 
 static void PlaceFirstBridge(JavaWork *work)

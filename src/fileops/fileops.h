@@ -182,9 +182,10 @@ void RecordRestartReplacement(const char *target);
 // 1 when writing `target` cannot reach another file through a link
 // (target_links.cpp): the target is missing, or is no reparse point and has
 // one name only, and no folder of its path from its first `base_length`
-// characters on (the base folder itself included) is a reparse point. A copy
-// writes through a hard link into every name of the file; a junction on the
-// path sends the copy, and the Retry answer's delete, wherever it leads.
+// characters on (the base folder itself included) is a reparse point or
+// cannot be read (a missing one included: nothing can be written there). A
+// copy writes through a hard link into every name of the file; a junction on
+// the path sends the copy, and the Retry answer's delete, wherever it leads.
 int IsTargetFreeOfLinks(const char *target, size_t base_length);
 
 // Who may change what we use (path_trust.cpp). We run elevated, so a file
@@ -195,15 +196,22 @@ int IsTargetFreeOfLinks(const char *target, size_t base_length);
 int IsFullPath(const char *path);
 
 // What a security descriptor belongs to: a file we run or read, the folder
-// that holds a launcher (a DLL added there is loaded with it), or any other
-// folder on a path.
-enum { TRUST_LAUNCHER = 0, TRUST_LAUNCHER_FOLDER = 1, TRUST_PATH_FOLDER = 2 };
+// that holds a launcher (a DLL added there is loaded with it), any other
+// folder on a path, or a folder that code is loaded from (a file or a folder
+// added there can be code).
+enum {
+    TRUST_LAUNCHER = 0,
+    TRUST_LAUNCHER_FOLDER = 1,
+    TRUST_PATH_FOLDER = 2,
+    TRUST_CODE_FOLDER = 3
+};
 
 // 1 when anyone but SYSTEM, Administrators, TrustedInstaller and
 // `installer_user` (a SID, or null) may change an object of that kind whose
 // owner SID and DACL (PACL; null lets everyone in) these are: write it, delete
 // or rename it, change its permissions or owner, delete a child of a folder,
-// or add a file beside the launcher. Reads no file.
+// add a file beside the launcher or into a code folder, or add a folder into
+// a code folder. Reads no file.
 int OthersMayChange(const void *owner, const void *dacl, int kind, const void *installer_user);
 
 // The account that runs us, as a SID inside `buffer`; null when it cannot be
@@ -224,5 +232,14 @@ int IsLauncherTrusted(const char *launcher);
 // The same for the full path of a folder and every folder above it, each as
 // TRUST_PATH_FOLDER: nobody else can delete, rename or replace what is in it.
 int IsFolderTrusted(const char *folder);
+
+// 1 when a program's tree at the full path `folder` is as safe to write into
+// and run from: every folder above it as by IsFolderTrusted, the folder and
+// every folder in it as TRUST_CODE_FOLDER, every file in it as TRUST_LAUNCHER,
+// and no reparse point anywhere. 0 otherwise, for a root, and when any of it
+// cannot be read, a folder lies TREE_DEPTH_MAX levels below `folder` or
+// deeper, or a path does not fit a path buffer. One walk of the whole tree.
+enum { TREE_DEPTH_MAX = 16 };
+int IsTreeTrusted(const char *folder);
 
 #endif

@@ -15,6 +15,9 @@
 //   folder first, so FILE_ADD_FILE there is as good as writing the launcher.
 //   FILE_ADD_SUBDIRECTORY on higher folders is left out: every user holds it
 //   on a default C:\, and it cannot touch a folder that exists.
+// - A folder that code is loaded from (a Java home and all inside it) counts
+//   both: a file added to lib\ext is loaded, and so is a new lib\endorsed,
+//   before the home's own classes.
 // - "ACE_HEADER" (INHERIT_ONLY_ACE): such an ACE does not apply to the object
 //   that holds it.
 // - "Ownership of Objects", "Access Control Lists": an owner is always
@@ -61,7 +64,9 @@ static ACCESS_MASK ChangeRights(int kind)
     if (kind == TRUST_LAUNCHER)
         return rights | FILE_WRITE_DATA | FILE_APPEND_DATA;
     rights |= FILE_DELETE_CHILD;
-    return kind == TRUST_LAUNCHER_FOLDER ? rights | FILE_ADD_FILE : rights;
+    if (kind == TRUST_CODE_FOLDER)
+        rights |= FILE_ADD_SUBDIRECTORY;
+    return kind == TRUST_PATH_FOLDER ? rights : rights | FILE_ADD_FILE;
 }
 
 int OthersMayChange(const void *owner, const void *dacl, int kind, const void *installer_user)
@@ -108,16 +113,13 @@ done:
     return others_may;
 }
 
-// A reparse point on the path could lead elsewhere by the will of its owner;
-// telling the harmless ones apart is not worth it.
-int OnlyTrustedMayChange(const char *path, int kind, const void *installer_user)
+// By name: measured under Wine no dearer than a handle and GetSecurityInfo,
+// and there is no handle to release.
+static int IsSecurityTrusted(const char *path, int kind, const void *installer_user)
 {
     PSID owner = NULL;
     PACL dacl = NULL;
     PSECURITY_DESCRIPTOR descriptor = NULL;
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return 0;
     if (GetNamedSecurityInfoA((char *)path, SE_FILE_OBJECT,
                               OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
                               NULL, &dacl, NULL, &descriptor) != ERROR_SUCCESS)
@@ -125,6 +127,16 @@ int OnlyTrustedMayChange(const char *path, int kind, const void *installer_user)
     int trusted = !OthersMayChange(owner, dacl, kind, installer_user);
     LocalFree(descriptor);
     return trusted;
+}
+
+// A reparse point on the path could lead elsewhere by the will of its owner;
+// telling the harmless ones apart is not worth it.
+int OnlyTrustedMayChange(const char *path, int kind, const void *installer_user)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return 0;
+    return IsSecurityTrusted(path, kind, installer_user);
 }
 
 // Cuts `path` to its folder; 0 at a root (C:\ or \\server\share).
@@ -160,15 +172,17 @@ const void *ReadInstallerUser(unsigned char buffer[INSTALLER_USER_BUFFER_SIZE])
     return read ? ((TOKEN_USER *)buffer)->User.Sid : NULL;
 }
 
+union InstallerUser {
+    TOKEN_USER user;  // aligns the buffer for the SID inside
+    unsigned char bytes[INSTALLER_USER_BUFFER_SIZE];
+};
+
 // `path` as `first`, the folder above it as `second`, every higher one as a
 // path folder.
 static int IsPathTrusted(const char *path, int first, int second)
 {
     char walked[PATH_BUFFER_SIZE];
-    union {
-        TOKEN_USER user;  // aligns the buffer for the SID inside
-        unsigned char bytes[INSTALLER_USER_BUFFER_SIZE];
-    } token_user;
+    InstallerUser token_user;
     int kind = first;
 
     if (!IsFullPath(path) || strlen(path) >= sizeof walked)
@@ -191,4 +205,61 @@ int IsLauncherTrusted(const char *launcher)
 int IsFolderTrusted(const char *folder)
 {
     return IsPathTrusted(folder, TRUST_PATH_FOLDER, TRUST_PATH_FOLDER);
+}
+
+// Everything inside the folder `path` (a path buffer, given back as it came):
+// the find data tells a reparse point without another call. Java homes nest
+// a handful of folders deep; the bound stops a tree that goes on without end.
+static int IsContentTrusted(char *path, int depth, const void *installer_user)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = INVALID_HANDLE_VALUE;
+    size_t length = strlen(path);
+    int trusted = 0;
+
+    if (depth < TREE_DEPTH_MAX && AppendWholePathComponent(path, "*"))
+        search = FindFirstFileA(path, &found);
+    path[length] = '\0';
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        int kind = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? TRUST_CODE_FOLDER
+                                                                        : TRUST_LAUNCHER;
+        if (IsDotEntry(found.cFileName))
+            continue;
+        // A name that the code page cannot spell reads as another: refused.
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            !AppendWholePathComponent(path, found.cFileName) ||
+            !IsSecurityTrusted(path, kind, installer_user) ||
+            (kind == TRUST_CODE_FOLDER && !IsContentTrusted(path, depth + 1, installer_user)))
+            goto done;
+        path[length] = '\0';
+    } while (FindNextFileA(search, &found));
+    trusted = GetLastError() == ERROR_NO_MORE_FILES;
+
+done:
+    FindClose(search);
+    path[length] = '\0';
+    return trusted;
+}
+
+int IsTreeTrusted(const char *folder)
+{
+    char path[PATH_BUFFER_SIZE];
+    char parent[PATH_BUFFER_SIZE];
+    InstallerUser token_user;
+    size_t length = strlen(folder);
+
+    if (length >= sizeof path)
+        return 0;
+    memcpy(path, folder, length + 1);
+    if (length > 0 && SeparatorEnd(path, length) == length)
+        path[--length] = '\0';
+    memcpy(parent, path, length + 1);
+    // A root has no folder above it, and is no tree of one program.
+    if (!CutToParent(parent) || !IsFolderTrusted(parent))
+        return 0;
+    const void *installer_user = ReadInstallerUser(token_user.bytes);
+    return OnlyTrustedMayChange(path, TRUST_CODE_FOLDER, installer_user) &&
+           IsContentTrusted(path, 0, installer_user);
 }

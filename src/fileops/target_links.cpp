@@ -3,7 +3,8 @@
 #include <string.h>
 #include <windows.h>
 
-// A folder of the target's path from the base on that is a reparse point.
+// A folder of the target's path from the base on that is a reparse point, or
+// whose attributes cannot be read: an error is no proof that no link is there.
 static int HasLinkedFolder(const char *target, size_t base_length)
 {
     char folder[PATH_BUFFER_SIZE];
@@ -19,7 +20,7 @@ static int HasLinkedFolder(const char *target, size_t base_length)
             break;
         folder[length] = '\0';
         DWORD attributes = GetFileAttributesA(folder);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
             return 1;
     }
     return 0;

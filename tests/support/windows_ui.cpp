@@ -131,10 +131,10 @@ PromptAnswerer::~PromptAnswerer()
     thread_.join();
 }
 
-void PromptAnswerer::Queue(int button_id)
+void PromptAnswerer::Queue(int button_id, std::function<void()> before)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    answers_.push_back(button_id);
+    answers_.emplace_back(button_id, before);
 }
 
 void PromptAnswerer::Queue(int button_id, int times)
@@ -189,6 +189,7 @@ void PromptAnswerer::Watch()
         MessageBoxLook look = LookOf(box);
         std::wstring wide_text = ReadControlTextW(box, MESSAGE_BOX_TEXT_ID);
         int button = IDABORT;
+        std::function<void()> before;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             texts_.push_back(text);
@@ -197,10 +198,13 @@ void PromptAnswerer::Watch()
             if (answers_.empty()) {
                 ++unexpected_;
             } else {
-                button = answers_.front();
+                button = answers_.front().first;
+                before = answers_.front().second;
                 answers_.pop_front();
             }
         }
+        if (before)
+            before();
         if (GetDlgItem(box, button) != nullptr)
             PressButton(box, button);
         else

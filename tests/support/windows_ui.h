@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -53,7 +54,8 @@ public:
     PromptAnswerer(const PromptAnswerer &) = delete;
     PromptAnswerer &operator=(const PromptAnswerer &) = delete;
 
-    void Queue(int button_id);
+    // `before` runs while the box is open, before it is answered.
+    void Queue(int button_id, std::function<void()> before = nullptr);
     void Queue(int button_id, int times);
     // Texts and looks of every box seen so far, answered or not.
     std::vector<std::string> Texts();
@@ -68,7 +70,7 @@ private:
 
     std::string caption_;
     std::mutex mutex_;
-    std::deque<int> answers_;
+    std::deque<std::pair<int, std::function<void()>>> answers_;
     std::vector<std::string> texts_;
     std::vector<MessageBoxLook> looks_;
     std::vector<std::wstring> wide_texts_;
