@@ -219,18 +219,10 @@ int OthersMayChange(const void *owner, const void *dacl, int kind, const void *i
 enum { INSTALLER_USER_BUFFER_SIZE = 96 };
 const void *ReadInstallerUser(unsigned char buffer[INSTALLER_USER_BUFFER_SIZE]);
 
-// 1 when the object at `path` is no reparse point and nobody but those and
-// `installer_user` may change it as an object of `kind`; 0 otherwise, and
-// when it cannot be read.
-int OnlyTrustedMayChange(const char *path, int kind, const void *installer_user);
-
-// 1 when the launcher at the full path `launcher` and every folder up to its
-// root can be changed by nobody but those and the account that runs us, and
-// none of them is a reparse point; 0 when it may not run, or cannot be read.
-int IsLauncherTrusted(const char *launcher);
-
-// The same for the full path of a folder and every folder above it, each as
-// TRUST_PATH_FOLDER: nobody else can delete, rename or replace what is in it.
+// 1 when the full path of a folder and every folder above it up to its root
+// can be changed as TRUST_PATH_FOLDER by nobody but those and the account that
+// runs us, and none of them is a reparse point: nobody else can delete, rename
+// or replace what is in it. 0 otherwise, and when any cannot be read.
 int IsFolderTrusted(const char *folder);
 
 // 1 when a program's tree at the full path `folder` is as safe to write into

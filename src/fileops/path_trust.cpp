@@ -129,9 +129,11 @@ static int IsSecurityTrusted(const char *path, int kind, const void *installer_u
     return trusted;
 }
 
-// A reparse point on the path could lead elsewhere by the will of its owner;
-// telling the harmless ones apart is not worth it.
-int OnlyTrustedMayChange(const char *path, int kind, const void *installer_user)
+// 1 when the object at `path` is no reparse point and nobody but the trusted
+// and `installer_user` may change it as an object of `kind`. A reparse point
+// could lead elsewhere by the will of its owner; telling the harmless ones
+// apart is not worth it.
+static int OnlyTrustedMayChange(const char *path, int kind, const void *installer_user)
 {
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -177,34 +179,20 @@ union InstallerUser {
     unsigned char bytes[INSTALLER_USER_BUFFER_SIZE];
 };
 
-// `path` as `first`, the folder above it as `second`, every higher one as a
-// path folder.
-static int IsPathTrusted(const char *path, int first, int second)
+int IsFolderTrusted(const char *folder)
 {
     char walked[PATH_BUFFER_SIZE];
     InstallerUser token_user;
-    int kind = first;
 
-    if (!IsFullPath(path) || strlen(path) >= sizeof walked)
+    if (!IsFullPath(folder) || strlen(folder) >= sizeof walked)
         return 0;
     const void *installer_user = ReadInstallerUser(token_user.bytes);
-    CopyTextBounded(walked, sizeof walked, path);
+    CopyTextBounded(walked, sizeof walked, folder);
     do {
-        if (!OnlyTrustedMayChange(walked, kind, installer_user))
+        if (!OnlyTrustedMayChange(walked, TRUST_PATH_FOLDER, installer_user))
             return 0;
-        kind = kind == first ? second : TRUST_PATH_FOLDER;
     } while (CutToParent(walked));
     return 1;
-}
-
-int IsLauncherTrusted(const char *launcher)
-{
-    return IsPathTrusted(launcher, TRUST_LAUNCHER, TRUST_LAUNCHER_FOLDER);
-}
-
-int IsFolderTrusted(const char *folder)
-{
-    return IsPathTrusted(folder, TRUST_PATH_FOLDER, TRUST_PATH_FOLDER);
 }
 
 // Everything inside the folder `path` (a path buffer, given back as it came):
