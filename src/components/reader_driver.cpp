@@ -121,7 +121,10 @@ static HANDLE StartDriverInstaller(const char *file_name)
     }
     // A bare name resolves against the current directory, "Drivers", and
     // never against the search path; the batch file by its full path there.
-    if (!CreateProcessA(application, command_line, NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+    // Unattended, a console gets no window: the installer's own windows are
+    // its own business, but nobody is there to close ours.
+    DWORD flags = UnattendedAnswers() != NULL ? CREATE_NO_WINDOW : 0;
+    if (!CreateProcessA(application, command_line, NULL, NULL, FALSE, flags, NULL, NULL, &startup,
                         &process))
         return NULL;
     CloseHandle(process.hThread);
