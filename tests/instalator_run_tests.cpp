@@ -461,4 +461,19 @@ TEST_F(InstallerRun, ATemporaryFolderBelowALinkGivesWayToTheWindowsTemp)
     CloseAfterRun(dialog);
 }
 
+// Where no whole private copy can be made, nothing of the package runs.
+TEST_F(InstallerRun, APackageFileThatCannotBeCopiedRunsNoComponent)
+{
+    HANDLE held = CreateFileA((package / "sun\\ocf1.2.jar").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(RunInstallation(dialog));
+    CloseHandle(held);
+    ExpectNothingOfThePackageUsed(dialog);
+    EXPECT_TRUE(PrivateCopies(process->id()).empty());
+    CloseAfterRun(dialog);
+}
+
 } // namespace
