@@ -214,10 +214,13 @@ enum {
 // a code folder. Reads no file.
 int OthersMayChange(const void *owner, const void *dacl, int kind, const void *installer_user);
 
-// The account that runs us, as a SID inside `buffer`; null when it cannot be
-// read.
-enum { INSTALLER_USER_BUFFER_SIZE = 96 };
-const void *ReadInstallerUser(unsigned char buffer[INSTALLER_USER_BUFFER_SIZE]);
+// The account that runs us, as a SID inside `buffer` (room for the token's
+// user and its SID, aligned for both); null when it cannot be read.
+union InstallerUser {
+    void *align;
+    unsigned char bytes[96];
+};
+const void *ReadInstallerUser(InstallerUser *buffer);
 
 // 1 when the full path of a folder and every folder above it up to its root
 // can be changed as TRUST_PATH_FOLDER by nobody but those and the account that

@@ -27,7 +27,7 @@
 
 enum { TRUSTED_SID_COUNT = 3 };
 
-static_assert(INSTALLER_USER_BUFFER_SIZE >= sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE,
+static_assert(sizeof(InstallerUser) >= sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE,
               "room for the token's user");
 
 // SYSTEM, Administrators, TrustedInstaller: sub-authority count, then values.
@@ -163,21 +163,16 @@ static int CutToParent(char *path)
 
 // The account that runs us: the administrator who typed the password, or in
 // Admin Approval Mode the user, which Windows does not treat as a boundary.
-const void *ReadInstallerUser(unsigned char buffer[INSTALLER_USER_BUFFER_SIZE])
+const void *ReadInstallerUser(InstallerUser *buffer)
 {
     HANDLE token;
     DWORD size;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return NULL;
-    int read = GetTokenInformation(token, TokenUser, buffer, INSTALLER_USER_BUFFER_SIZE, &size);
+    int read = GetTokenInformation(token, TokenUser, buffer->bytes, sizeof buffer->bytes, &size);
     CloseHandle(token);
-    return read ? ((TOKEN_USER *)buffer)->User.Sid : NULL;
+    return read ? ((TOKEN_USER *)buffer->bytes)->User.Sid : NULL;
 }
-
-union InstallerUser {
-    TOKEN_USER user;  // aligns the buffer for the SID inside
-    unsigned char bytes[INSTALLER_USER_BUFFER_SIZE];
-};
 
 int IsFolderTrusted(const char *folder)
 {
@@ -186,7 +181,7 @@ int IsFolderTrusted(const char *folder)
 
     if (!IsFullPath(folder) || strlen(folder) >= sizeof walked)
         return 0;
-    const void *installer_user = ReadInstallerUser(token_user.bytes);
+    const void *installer_user = ReadInstallerUser(&token_user);
     CopyTextBounded(walked, sizeof walked, folder);
     do {
         if (!OnlyTrustedMayChange(walked, TRUST_PATH_FOLDER, installer_user))
@@ -247,7 +242,7 @@ int IsTreeTrusted(const char *folder)
     // A root has no folder above it, and is no tree of one program.
     if (!CutToParent(parent) || !IsFolderTrusted(parent))
         return 0;
-    const void *installer_user = ReadInstallerUser(token_user.bytes);
+    const void *installer_user = ReadInstallerUser(&token_user);
     return OnlyTrustedMayChange(path, TRUST_CODE_FOLDER, installer_user) &&
            IsContentTrusted(path, 0, installer_user);
 }

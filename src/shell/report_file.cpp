@@ -19,10 +19,7 @@ HANDLE OpenReportFile(const char *path)
     char full[PATH_BUFFER_SIZE];
     char folder[PATH_BUFFER_SIZE];
     BY_HANDLE_FILE_INFORMATION information;
-    union {
-        TOKEN_USER user;  // aligns the buffer for the SID inside
-        unsigned char bytes[INSTALLER_USER_BUFFER_SIZE];
-    } token_user;
+    InstallerUser token_user;
     PSID owner = NULL;
     PACL dacl = NULL;
     PSECURITY_DESCRIPTOR descriptor = NULL;
@@ -51,7 +48,7 @@ HANDLE OpenReportFile(const char *path)
         usable = GetSecurityInfo(file, SE_FILE_OBJECT,
                                  OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
                                  NULL, &dacl, NULL, &descriptor) == ERROR_SUCCESS &&
-                 !OthersMayChange(owner, dacl, TRUST_LAUNCHER, ReadInstallerUser(token_user.bytes));
+                 !OthersMayChange(owner, dacl, TRUST_LAUNCHER, ReadInstallerUser(&token_user));
         if (descriptor != NULL)
             LocalFree(descriptor);
     }
