@@ -13,7 +13,15 @@ int RemovePreviousOcf(char *message, unsigned int message_size)
     // A cut name would be another file's.
     if (!AppendWholePathComponent(path, "ocf1.2.jar"))
         return 1;
-    if (DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND)
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
+        GetLastError() == ERROR_FILE_NOT_FOUND)
+        return 1;
+    TellRun(RUN_EVENT_WILL_CHANGE, path, NULL, 0);
+    if (DeleteFileA(path)) {
+        TellRun(RUN_EVENT_REMOVED, path, NULL, 0);
+        return 1;
+    }
+    if (GetLastError() == ERROR_FILE_NOT_FOUND)
         return 1;
     CopyTextBounded(message, message_size, "Błąd kasowania pliku ocf1.2.jar w katalogu systemowym");
     return 0;

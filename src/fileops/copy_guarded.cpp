@@ -94,6 +94,7 @@ static int PlaceAtRestart(const char *source, const char *target, const size_t *
         return COPY_FAILED;
     }
     RecordRestartReplacement(target);
+    TellRun(RUN_EVENT_PLACED_AT_RESTART, target, source, 0);
     return COPY_OK;
 }
 
@@ -106,14 +107,19 @@ static int CopyGuarded(const char *source, const char *target, int compare_mode,
     int result = COPY_OK;
     int retry;
     int retried = 0;
+    int told = 0;
     do {
         retry = 0;
         if (link_base != NULL && !IsTargetFreeOfLinks(target, *link_base))
             return COPY_FAILED;
+        if (!told)
+            TellRun(RUN_EVENT_WILL_CHANGE, target, NULL, 0);
+        told = 1;
         if (CopyFileA(source, target, FALSE)) {
             DWORD attributes = GetFileAttributesA(target);
             if (attributes != INVALID_FILE_ATTRIBUTES)
                 ClearReadOnly(target, attributes);
+            TellRun(RUN_EVENT_PLACED, target, source, 0);
             break;
         }
         DWORD refused = GetLastError();

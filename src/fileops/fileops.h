@@ -179,6 +179,30 @@ void SetUnattendedAnswers(RestartReplacements *replaced);
 RestartReplacements *UnattendedAnswers(void);
 void RecordRestartReplacement(const char *target);
 
+// What a run does, told as it happens (run_events.cpp), for the log and the
+// record of what was changed. The shell sets the listener before a run; with
+// none, nothing is told. `path` is a full path unless said otherwise;
+// `detail` and `number` are as each event says, else null and 0.
+enum {
+    RUN_EVENT_WILL_CHANGE,        // path: about to be written or removed, if it exists
+    RUN_EVENT_PLACED,             // path written; detail: its source
+    RUN_EVENT_PLACED_AT_RESTART,  // path replaced at the next restart; detail: its source
+    RUN_EVENT_BACKED_UP,          // path: the backup made; detail: the file backed up
+    RUN_EVENT_REMOVED,            // path deleted
+    RUN_EVENT_REMOVED_AT_RESTART, // path deleted at the next restart
+    RUN_EVENT_NOT_PLACED,         // path meant to be placed but not
+    RUN_EVENT_HOME_FOUND,         // path: a Java home
+    RUN_EVENT_HOME_SKIPPED,       // path: a Java home that gets nothing; number: why
+    RUN_EVENT_READER_ROW,         // number: the reader list's row
+    RUN_EVENT_DRIVER_EXIT,        // path: the driver installer; number: its exit code
+    RUN_EVENT_PACKAGE_REFUSED,    // path: a package file's name; number: why
+    RUN_EVENT_PRIVATE_COPY        // path: the private copy's folder
+};
+typedef void (*RunListener)(int event, const char *path, const char *detail, long long number,
+                            void *context);
+void SetRunListener(RunListener listener, void *context);
+void TellRun(int event, const char *path, const char *detail, long long number);
+
 // 1 when writing `target` cannot reach another file through a link
 // (target_links.cpp): the target is missing, or is no reparse point and has
 // one name only, and no folder of its path from its first `base_length`

@@ -1,0 +1,18 @@
+#include "fileops.h"
+
+// Process-wide, as the unattended answers: the shell decides before the run
+// who listens.
+static RunListener g_listener;
+static void *g_context;
+
+void SetRunListener(RunListener listener, void *context)
+{
+    g_listener = listener;
+    g_context = context;
+}
+
+void TellRun(int event, const char *path, const char *detail, long long number)
+{
+    if (g_listener != 0)
+        g_listener(event, path, detail, number, g_context);
+}
