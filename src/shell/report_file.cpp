@@ -23,6 +23,7 @@ HANDLE OpenReportFile(const char *path)
     PSID owner = NULL;
     PACL dacl = NULL;
     PSECURITY_DESCRIPTOR descriptor = NULL;
+    DWORD written;
     DWORD length = GetFullPathNameA(path, sizeof full, full, NULL);
     if (length == 0 || length >= sizeof full)
         return INVALID_HANDLE_VALUE;
@@ -56,6 +57,10 @@ HANDLE OpenReportFile(const char *path)
         CloseHandle(file);
         return INVALID_HANDLE_VALUE;
     }
+    // Each run adds its section: an administrator reads the runs before it too.
+    SetFilePointer(file, 0, NULL, FILE_END);
+    if (information.nFileSizeHigh == 0 && information.nFileSizeLow == 0)
+        WriteFile(file, "\xEF\xBB\xBF", 3, &written, NULL);
     return file;
 }
 
@@ -88,16 +93,14 @@ static void WriteWideLine(HANDLE file, const char *label, const wchar_t *value)
     WritePolish(file, "\r\n");
 }
 
-static void WriteHeader(HANDLE file)
+void WriteReportHeader(HANDLE file)
 {
     char line[128];
     wchar_t wide[PATH_BUFFER_SIZE];
     SYSTEMTIME now;
     OSVERSIONINFOW version;
     DWORD size = USER_NAME_CHARS;
-    DWORD written;
 
-    WriteFile(file, "\xEF\xBB\xBF", 3, &written, NULL);
     GetSystemTime(&now);
     FormatTextBounded(line, sizeof line,
                       "Instalator czytnika kart mikroprocesorowych %s\r\n"
@@ -124,11 +127,17 @@ static void WriteHeader(HANDLE file)
     WriteWideLine(file, line, version.szCSDVersion);
 }
 
-void WriteReportFile(HANDLE file, const StepOutcomes *steps, const char *reason, int exit_code)
+void WriteReportLine(HANDLE file, const char *line)
+{
+    WritePolish(file, line);
+    WritePolish(file, "\r\n");
+    // A run that is killed, or still waits for its driver, leaves what it did.
+    FlushFileBuffers(file);
+}
+
+void WriteReportEnd(HANDLE file, const StepOutcomes *steps, const char *reason, int exit_code)
 {
     char line[PATH_BUFFER_SIZE + 16];
-    SetEndOfFile(file);
-    WriteHeader(file);
     if (steps != NULL) {
         char lines[REPORT_SIZE];
         ComposeReportLines(steps, lines, sizeof lines);
@@ -142,10 +151,8 @@ void WriteReportFile(HANDLE file, const StepOutcomes *steps, const char *reason,
                           replaced->target[i]);
         WritePolish(file, line);
     }
-    if (reason != NULL) {
-        WritePolish(file, reason);
-        WritePolish(file, "\r\n");
-    }
-    FormatTextBounded(line, sizeof line, "Kod wyjścia: %d\r\n", exit_code);
-    WritePolish(file, line);
+    if (reason != NULL)
+        WriteReportLine(file, reason);
+    FormatTextBounded(line, sizeof line, "Kod wyjścia: %d", exit_code);
+    WriteReportLine(file, line);
 }

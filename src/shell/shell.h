@@ -171,11 +171,16 @@ int RunWithArguments(HINSTANCE instance, int alone);
 // report_file.cpp: the /log: file, opened before anything is done and
 // refused (INVALID_HANDLE_VALUE) when its folder fails IsFolderTrusted, it is
 // a link or has another name, or it existed and someone else may change it.
-// It is kept open, unshared for writing and deleting, and written at the end,
-// in UTF-8: the header, the report's lines (`steps` may be null), the files
-// replaced at restart, the `reason` (may be null) and the exit code.
+// It is kept open, unshared for writing and deleting, and never truncated:
+// each run appends its section as it goes, in UTF-8 (a new file starts with a
+// BOM) with CRLF lines, each write flushed. The header opens a section; a
+// line is Windows-1250 with names between NAME_BEGIN and NAME_END; the end
+// gives the report's lines (`steps` may be null), the files replaced at
+// restart, the `reason` (may be null) and the exit code.
 HANDLE OpenReportFile(const char *path);
-void WriteReportFile(HANDLE file, const StepOutcomes *steps, const char *reason, int exit_code);
+void WriteReportHeader(HANDLE file);
+void WriteReportLine(HANDLE file, const char *line);
+void WriteReportEnd(HANDLE file, const StepOutcomes *steps, const char *reason, int exit_code);
 #endif
 
 #endif

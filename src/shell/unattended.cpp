@@ -119,6 +119,8 @@ int RunWithArguments(HINSTANCE instance, int alone)
         choice.reason[0] == '\0')
         FormatTextBounded(choice.reason, REASON_SIZE,
                           "Pliku raportu nie można użyć: " NAME_BEGIN "%s" NAME_END, log_path);
+    if (log != INVALID_HANDLE_VALUE)
+        WriteReportHeader(log);
     if (choice.reason[0] != '\0') {
         if (!choice.quiet)
             ShowUsage(choice.reason, MB_ICONERROR);
@@ -139,7 +141,7 @@ int RunWithArguments(HINSTANCE instance, int alone)
             CopyTextBounded(choice.reason, REASON_SIZE, "Instalacja anulowana przez użytkownika");
     }
     if (log != INVALID_HANDLE_VALUE) {
-        WriteReportFile(log, run.ran ? &run.steps : NULL,
+        WriteReportEnd(log, run.ran ? &run.steps : NULL,
                         choice.reason[0] != '\0' ? choice.reason : NULL, code);
         CloseHandle(log);
     }
