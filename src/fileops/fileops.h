@@ -210,6 +210,9 @@ typedef void (*RunListener)(int event, const char *path, const char *detail, lon
                             void *context);
 void SetRunListener(RunListener listener, void *context);
 void TellRun(int event, const char *path, const char *detail, long long number);
+// While paused, nothing is told: the private copy of the package changes
+// nothing on the PC.
+void PauseRun(int paused);
 
 // 1 when writing `target` cannot reach another file through a link
 // (target_links.cpp): the target is missing, or is no reparse point and has

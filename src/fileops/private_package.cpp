@@ -286,6 +286,7 @@ int EnterPrivatePackage(PrivatePackage *package)
     char temporary[TEMPORARY_FOLDER_COUNT][PATH_BUFFER_SIZE];
     HANDLE folder = NULL;
     DWORD size = 0;
+    int copied;
     const char *list = PackageList(&size);
     DWORD length = GetCurrentDirectoryA(PATH_BUFFER_SIZE, package->previous);
 
@@ -303,9 +304,11 @@ int EnterPrivatePackage(PrivatePackage *package)
     if (folder == NULL)
         return 0;
     package->folder = folder;
-    if ((list != NULL ? CopyListedPackage(root, package->copy, list, size)
-                      : CopyWholePackage(root, package->copy)) &&
-        SetCurrentDirectoryA(package->copy)) {
+    PauseRun(list == NULL);
+    copied = list != NULL ? CopyListedPackage(root, package->copy, list, size)
+                          : CopyWholePackage(root, package->copy);
+    PauseRun(0);
+    if (copied && SetCurrentDirectoryA(package->copy)) {
         TellRun(RUN_EVENT_PRIVATE_COPY, package->copy, NULL, 0);
         return 1;
     }
