@@ -112,8 +112,10 @@ TEST_F(Unattended, AFileInUseIsReplacedAtTheNextRestart)
     ASSERT_TRUE(WriteTextFile(jar, "in use") && WriteTextFile(old_jar, "in use"));
     // As Java's own setup registers it: a second key, the same home.
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\Java Runtime Environment\\"
-                              "1.8.0_401", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                              "SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8.0_401", 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              0);
     RegSetValueExA(key, "JavaHome", 0, REG_SZ, (const BYTE *)jre.c_str(), (DWORD)jre.size() + 1);
     RegCloseKey(key);
     HANDLE held[3];

@@ -150,7 +150,9 @@ static int BackUpPolicy(JavaWork *work)
     int result = CopyIntoHomeAt(policy, backup, work->home_end);
     if (result == COPY_OK)
         TellRun(RUN_EVENT_BACKED_UP, backup, policy, 0);
-    return result != COPY_ABORTED && !IsFile(backup) ? COPY_FAILED : result;
+    if (result == COPY_ABORTED)
+        return result;
+    return IsFile(backup) ? COPY_OK : COPY_FAILED;
 }
 
 static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targets, int is_jre)

@@ -198,7 +198,7 @@ enum {
     RUN_EVENT_HOME_FOUND,         // path: a Java home
     RUN_EVENT_HOME_SKIPPED,       // path: a Java home that gets nothing; number: HOME_*
     RUN_EVENT_READER_ROW,         // number: the reader list's row
-    RUN_EVENT_DRIVER_EXIT,        // path: the driver installer's name in Drivers; number: its exit code
+    RUN_EVENT_DRIVER_EXIT,        // path: the driver installer's name in Drivers; number: exit code
     RUN_EVENT_PACKAGE_REFUSED,    // path: a package file's name; number: PACKAGE_FILE_*
     RUN_EVENT_PRIVATE_COPY        // path: the private copy's folder
 };
