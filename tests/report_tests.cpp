@@ -2,6 +2,7 @@
 // step results and messages, and the command line; built for Windows and
 // natively with sanitizers.
 #include "components.h"
+#include "fileops.h"
 #include "shell.h"
 
 #include <gtest/gtest.h>
@@ -64,11 +65,11 @@ TEST(ComposeReport, EntriesInScreenOrderWithTheirStatusLabelsAndTheExitCode)
     const std::string removal_entry = std::string(REMOVAL) + "m-removal" + END;
     const ReportCase cases[] = {
         {"nothing ticked, removal fine", 1, NOT_RUN, NOT_RUN, NOT_RUN, NOT_RUN, "", "-", "-", "-",
-         "-", 3010},
+         "-", 0},
         {"nothing ticked, removal failed", 0, NOT_RUN, NOT_RUN, NOT_RUN, NOT_RUN, removal_entry,
          "-", "-", "-", "-", 1603},
         {"the dialog's ticks, all fine", 1, NOT_RUN, NOT_RUN, RESULT_OK, RESULT_OK,
-         std::string(DRIVER) + "OK" + END + JAVA + "OK" + END, "-", "-", "OK", "OK", 3010},
+         std::string(DRIVER) + "OK" + END + JAVA + "OK" + END, "-", "-", "OK", "OK", 0},
         {"example: warning from Java, driver fine", 1, NOT_RUN, NOT_RUN, RESULT_WARNING,
          RESULT_OK, std::string(DRIVER) + "OK" + END + JAVA + "UWAGA - m-java" + END, "-", "-",
          "UWAGA", "OK", 1},
@@ -98,7 +99,8 @@ TEST(ComposeReport, EntriesInScreenOrderWithTheirStatusLabelsAndTheExitCode)
         EXPECT_EQ(out.status[STEP_NETSCAPE], c.status_netscape) << c.what;
         EXPECT_EQ(out.status[STEP_JAVA_PLUGIN], c.status_java) << c.what;
         EXPECT_EQ(out.status[STEP_DRIVER], c.status_driver) << c.what;
-        EXPECT_EQ(ExitCodeOfRun(&steps), c.exit_code) << c.what;
+        const RunFacts none = {0, 0, 0};
+        EXPECT_EQ(ExitCodeOfRun(&steps, &none), c.exit_code) << c.what;
         // The report file: the same entries a line each, and the removal's always.
         std::string lines = c.removal == 1 ? std::string(REMOVAL_OK) : "";
         for (size_t at = 0, end; (end = c.report.find(END, at)) != std::string::npos; at = end + 4)
@@ -106,7 +108,72 @@ TEST(ComposeReport, EntriesInScreenOrderWithTheirStatusLabelsAndTheExitCode)
         std::vector<char> composed(REPORT_SIZE, 'X');
         ComposeReportLines(&steps, composed.data(), composed.size());
         EXPECT_EQ(std::string(composed.data()), lines) << c.what;
+        // Step by step as the run goes, in its order.
+        std::string step_lines;
+        for (int step : {STEP_REMOVAL, STEP_DRIVER, STEP_IE, STEP_NETSCAPE, STEP_JAVA_PLUGIN}) {
+            ComposeStepLine(&steps, step, composed.data(), composed.size());
+            step_lines += composed[0] != '\0' ? std::string(composed.data()) + "\r\n" : "";
+        }
+        EXPECT_EQ(step_lines, lines) << c.what;
     }
+}
+
+TEST(ExitCodeOfRun, WhatWaitsForTheRestartAndFilesNotPlaced)
+{
+    const struct {
+        int java;
+        RunFacts facts;
+        int exit_code;
+    } cases[] = {
+        {RESULT_OK, {1, 0, 0}, 3010},           {RESULT_OK, {0, 0, 3010}, 3010},
+        {RESULT_OK, {1, 0, 1641}, 1641},        {RESULT_OK, {1, 1, 3010}, 1},
+        {RESULT_WARNING, {1, 0, 3010}, 1},      {RESULT_ERROR, {0, 2, 0}, 1603},
+        {RESULT_ABORTED, {1, 0, 0}, 1602},      {RESULT_OK, {0, 0, 7}, 0},
+    };
+    for (const auto &c : cases) {
+        const StepOutcomes steps = Outcomes(1, NOT_RUN, NOT_RUN, c.java, RESULT_OK);
+        EXPECT_EQ(ExitCodeOfRun(&steps, &c.facts), c.exit_code)
+            << c.java << " " << c.facts.restart << c.facts.not_placed << c.facts.driver_exit;
+    }
+}
+
+TEST(RunEventLine, NamesWhatWasDoneAndWhy)
+{
+    const struct {
+        int event;
+        long long number;
+        const char *line;  // before the path; null: no line
+    } cases[] = {
+        {RUN_EVENT_WILL_CHANGE, 0, nullptr}, {RUN_EVENT_PLACED, 0, "Umieszczono: "},
+        {RUN_EVENT_PLACED_AT_RESTART, 0, "Zastąpiony przy ponownym uruchomieniu komputera: "},
+        {RUN_EVENT_BACKED_UP, 0, "Kopia zapasowa: "}, {RUN_EVENT_REMOVED, 0, "Usunięto: "},
+        {RUN_EVENT_REMOVED_AT_RESTART, 0, "Usunięty przy ponownym uruchomieniu komputera: "},
+        {RUN_EVENT_NOT_PLACED, 0, "Nie umieszczono: "},
+        {RUN_EVENT_HOME_FOUND, 0, "Środowisko Java: "},
+        {RUN_EVENT_HOME_SKIPPED, HOME_UNTRUSTED,
+         "Środowisko Java pominięte, inni mogą je zmieniać: "},
+        {RUN_EVENT_HOME_SKIPPED, HOME_NO_LAUNCHER,
+         "Środowisko Java bez bin\\java.exe, polecenia pominięte: "},
+        {RUN_EVENT_HOME_SKIPPED, HOME_HANDLED, "Polecenia wykonane już wcześniej, pominięte w: "},
+        {RUN_EVENT_PACKAGE_REFUSED, PACKAGE_FILE_MISSING, "Plik pakietu odrzucony, brak go: "},
+        {RUN_EVENT_PACKAGE_REFUSED, PACKAGE_FILE_UNLIKE,
+         "Plik pakietu odrzucony, niezgodny z listą: "},
+        {RUN_EVENT_PRIVATE_COPY, 0, "Kopia pakietu: "}, {RUN_EVENT_PRIVATE_COPY + 1, 0, nullptr},
+        {RUN_EVENT_HOME_SKIPPED, 3, nullptr}, {RUN_EVENT_PACKAGE_REFUSED, -1, nullptr},
+        {RUN_EVENT_READER_ROW, 2, nullptr},
+        {RUN_EVENT_DRIVER_EXIT, 3010, "Instalator sterownika Drivers\\"},
+    };
+    for (const auto &c : cases) {
+        char line[600] = "untouched";
+        EXPECT_EQ(ComposeRunEventLine(line, sizeof line, c.event, "C:\\a b", c.number),
+                  c.line != nullptr);
+        const std::string path = NAME_BEGIN "C:\\a b" NAME_END;
+        const std::string tail = c.event == RUN_EVENT_DRIVER_EXIT ? ": kod wyjścia 3010" : "";
+        EXPECT_EQ(std::string(line), c.line ? c.line + path + tail : "untouched") << c.event;
+    }
+    char row[80];
+    ASSERT_TRUE(ComposeRunEventLine(row, sizeof row, RUN_EVENT_READER_ROW, nullptr, 1));
+    EXPECT_STREQ(row, "Czytnik: wiersz 1, GemPC(Twin,Tokens)-Win7/XP/Vista/2000-64bit");
 }
 
 TEST(ComposeReport, SuccessIgnoresAnyMessageTheStepWrote)

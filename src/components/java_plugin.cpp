@@ -66,9 +66,12 @@ static int CopyIntoHomeAt(const char *source, const char *target, int home_end)
 // buffer, or reached through a link, is a failed copy.
 static int CopyIntoHome(JavaWork *work, const char *source, const char *target)
 {
-    if (!JoinToHome(work, target))
-        return COPY_FAILED;
-    return CopyIntoHomeAt(source, work->home + 1, work->home_end);
+    int result = COPY_FAILED;
+    if (JoinToHome(work, target))
+        result = CopyIntoHomeAt(source, work->home + 1, work->home_end);
+    if (result == COPY_FAILED)
+        TellRun(RUN_EVENT_NOT_PLACED, work->home + 1, NULL, 0);
+    return result;
 }
 
 // Runs a CopyPolicyFile command line with the current home's launcher through
@@ -86,14 +89,19 @@ static int RunInHome(JavaWork *work, const char *command, int *done)
 // home's walk has trusted its launcher; a folder in its place runs nothing.
 static void RunCommandsInHome(JavaWork *work)
 {
-    if (work->policy_command_done && work->properties_command_done)
-        return;
-    if (!JoinToHome(work, "bin\\java.exe") || !IsFile(work->home + 1))
-        return;
-    if (RunInHome(work, POLICY_COMMAND, &work->policy_command_done))
-        ++work->jp;
-    if (RunInHome(work, PROPERTIES_COMMAND, &work->properties_command_done))
-        ++work->jp;
+    int why = HOME_HANDLED;
+    if (!work->policy_command_done || !work->properties_command_done) {
+        if (JoinToHome(work, "bin\\java.exe") && IsFile(work->home + 1)) {
+            if (RunInHome(work, POLICY_COMMAND, &work->policy_command_done))
+                ++work->jp;
+            if (RunInHome(work, PROPERTIES_COMMAND, &work->properties_command_done))
+                ++work->jp;
+            return;
+        }
+        why = HOME_NO_LAUNCHER;
+    }
+    work->home[work->home_end] = '\0';
+    TellRun(RUN_EVENT_HOME_SKIPPED, work->home + 1, NULL, why);
 }
 
 // Everyone who reads "JavaHome" (cmd.exe too) expands a REG_EXPAND_SZ. A home
@@ -137,8 +145,13 @@ static int BackUpPolicy(JavaWork *work)
     FormatTextBounded(backup, sizeof backup, "%s.ocf-bak", policy);
     // Not OpenFile: it fails on paths past 128 characters, so a reinstall would
     // take the backup for missing and overwrite it with our own policy.
-    if (!IsFile(backup) && CopyIntoHomeAt(policy, backup, work->home_end) == COPY_ABORTED)
-        return COPY_ABORTED;
+    if (IsFile(backup))
+        return COPY_OK;
+    int result = CopyIntoHomeAt(policy, backup, work->home_end);
+    if (result == COPY_OK)
+        TellRun(RUN_EVENT_BACKED_UP, backup, policy, 0);
+    if (result == COPY_ABORTED)
+        return result;
     return IsFile(backup) ? COPY_OK : COPY_FAILED;
 }
 
@@ -157,10 +170,13 @@ static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targ
     if (work->home_end < 0)
         return;
     ++work->vm;
+    TellRun(RUN_EVENT_HOME_FOUND, work->home + 1, NULL, 0);
     // A home that others can change gets nothing: whatever we write there,
     // they can swap for a link, and whatever we run there runs their code.
-    if (!IsTreeTrusted(work->home + 1))
+    if (!IsTreeTrusted(work->home + 1)) {
+        TellRun(RUN_EVENT_HOME_SKIPPED, work->home + 1, NULL, HOME_UNTRUSTED);
         return;
+    }
     if (is_jre) {
         memcpy(work->last_jre_home, work->home, sizeof work->home);
         work->last_jre_end = work->home_end;
@@ -190,6 +206,8 @@ static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targ
         goto aborted;
     if (result == COPY_OK)
         ++work->jp;
+    else
+        TellRun(RUN_EVENT_NOT_PLACED, work->home + 1, NULL, 0);
     return;
 
 aborted:
@@ -243,9 +261,12 @@ static int SystemDirectoryInHome(JavaWork *work)
 
 static int CopyIntoSystemDirectory(JavaWork *work, const char *source, const char *target)
 {
-    if (!AppendWholePathComponent(work->home, target))
-        return COPY_FAILED;
-    return CopyFileGuarded(source, work->home, 1);
+    int result = COPY_FAILED;
+    if (AppendWholePathComponent(work->home, target))
+        result = CopyFileGuarded(source, work->home, 1);
+    if (result == COPY_FAILED)
+        TellRun(RUN_EVENT_NOT_PLACED, work->home, NULL, 0);
+    return result;
 }
 
 // The bridge library for the last trusted JRE's own use; nothing depends on

@@ -124,6 +124,8 @@ static HANDLE StartDriverInstaller(const char *file_name)
     // Unattended, a console gets no window: the installer's own windows are
     // its own business, but nobody is there to close ours.
     DWORD flags = UnattendedAnswers() != NULL ? CREATE_NO_WINDOW : 0;
+    // A batch file then starts the maker's installer with its silent switch.
+    SetEnvironmentVariableA("INSTALATOR_QUIET", flags != 0 ? "1" : NULL);
     if (!CreateProcessA(application, command_line, NULL, NULL, FALSE, flags, NULL, NULL, &startup,
                         &process))
         return NULL;
@@ -133,7 +135,8 @@ static HANDLE StartDriverInstaller(const char *file_name)
 
 // In the window the person sees the installer and it runs on its own. An
 // engine reads our exit code as soon as we exit, so unattended we wait.
-static int AwaitDriverInstaller(HANDLE process, char *message, unsigned int message_size)
+static int AwaitDriverInstaller(HANDLE process, const char *file_name, char *message,
+                                unsigned int message_size)
 {
     DWORD code = 0;
     g_installer_may_run = 1;
@@ -145,7 +148,13 @@ static int AwaitDriverInstaller(HANDLE process, char *message, unsigned int mess
         return RESULT_ERROR;
     }
     g_installer_may_run = 0;
-    if (!GetExitCodeProcess(process, &code) || code != 0) {
+    BOOL known = GetExitCodeProcess(process, &code);
+    if (known)
+        TellRun(RUN_EVENT_DRIVER_EXIT, file_name, NULL, code);
+    // The installer asks for a restart, or starts one: done, as Windows Installer's.
+    if (known && (code == ERROR_SUCCESS_REBOOT_REQUIRED || code == ERROR_SUCCESS_REBOOT_INITIATED))
+        return RESULT_OK;
+    if (!known || code != 0) {
         FormatTextBounded(message, message_size,
                           "Instalator sterownika zakończył pracę z kodem %lu", code);
         return RESULT_ERROR;
@@ -187,7 +196,7 @@ int InstallReaderDriver(int reader_type, char *message, unsigned int message_siz
                           file_name);
         result = RESULT_ERROR;
     } else {
-        result = AwaitDriverInstaller(process, message, message_size);
+        result = AwaitDriverInstaller(process, file_name, message, message_size);
         CloseHandle(process);
     }
     _chdir("..");

@@ -21,8 +21,15 @@ int RemovePreviousOcf(char *message, unsigned int message_size)
         TellRun(RUN_EVENT_REMOVED, path, NULL, 0);
         return 1;
     }
-    if (GetLastError() == ERROR_FILE_NOT_FOUND)
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND)
         return 1;
+    // Unattended, as a file in use that is placed: it goes at the restart.
+    if (UnattendedAnswers() && TargetInUse(path, error) &&
+        MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        TellRun(RUN_EVENT_REMOVED_AT_RESTART, path, NULL, 0);
+        return 1;
+    }
     CopyTextBounded(message, message_size, "Błąd kasowania pliku ocf1.2.jar w katalogu systemowym");
     return 0;
 }

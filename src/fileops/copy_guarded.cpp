@@ -60,7 +60,7 @@ static int AskAboutConflict(const char *source, const char *target,
 // running Java or browser loads the bridge library and the OCF jar). Denied
 // access alone may be read-only or the rights; an open that shares nothing
 // tells whether the file is open elsewhere.
-static int TargetInUse(const char *target, DWORD error)
+int TargetInUse(const char *target, unsigned long error)
 {
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_USER_MAPPED_FILE)
         return 1;
@@ -80,6 +80,9 @@ static int PlaceAtRestart(const char *source, const char *target, const size_t *
 {
     static const char BESIDE[] = ".ocf-new";
     char beside[PATH_BUFFER_SIZE];
+    // A home registered twice: its file waits once.
+    if (RestartReplacementRecorded(target))
+        return COPY_OK;
     if (strlen(target) + sizeof BESIDE - 1 > PATH_CHARS_MAX ||
         UnattendedAnswers()->count == RESTART_REPLACEMENTS_MAX)
         return COPY_FAILED;

@@ -178,6 +178,10 @@ struct RestartReplacements {
 void SetUnattendedAnswers(RestartReplacements *replaced);
 RestartReplacements *UnattendedAnswers(void);
 void RecordRestartReplacement(const char *target);
+// 1 when `target` is recorded already.
+int RestartReplacementRecorded(const char *target);
+// 1 when the refusal `error` to write `path` means another program holds it.
+int TargetInUse(const char *path, unsigned long error);
 
 // What a run does, told as it happens (run_events.cpp), for the log and the
 // record of what was changed. The shell sets the listener before a run; with
@@ -192,16 +196,23 @@ enum {
     RUN_EVENT_REMOVED_AT_RESTART, // path deleted at the next restart
     RUN_EVENT_NOT_PLACED,         // path meant to be placed but not
     RUN_EVENT_HOME_FOUND,         // path: a Java home
-    RUN_EVENT_HOME_SKIPPED,       // path: a Java home that gets nothing; number: why
+    RUN_EVENT_HOME_SKIPPED,       // path: a Java home that gets nothing; number: HOME_*
     RUN_EVENT_READER_ROW,         // number: the reader list's row
-    RUN_EVENT_DRIVER_EXIT,        // path: the driver installer; number: its exit code
-    RUN_EVENT_PACKAGE_REFUSED,    // path: a package file's name; number: why
+    RUN_EVENT_DRIVER_EXIT,        // path: the driver installer's name in Drivers; number: exit code
+    RUN_EVENT_PACKAGE_REFUSED,    // path: a package file's name; number: PACKAGE_FILE_*
     RUN_EVENT_PRIVATE_COPY        // path: the private copy's folder
 };
+// Why a home gets nothing: others may change it; it has no launcher for the
+// commands; the commands have already run in another home.
+enum { HOME_UNTRUSTED, HOME_NO_LAUNCHER, HOME_HANDLED };
+enum { PACKAGE_FILE_MISSING, PACKAGE_FILE_UNLIKE };
 typedef void (*RunListener)(int event, const char *path, const char *detail, long long number,
                             void *context);
 void SetRunListener(RunListener listener, void *context);
 void TellRun(int event, const char *path, const char *detail, long long number);
+// While paused, nothing is told: the private copy of the package changes
+// nothing on the PC.
+void PauseRun(int paused);
 
 // 1 when writing `target` cannot reach another file through a link
 // (target_links.cpp): the target is missing, or is no reparse point and has

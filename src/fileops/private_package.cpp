@@ -213,14 +213,17 @@ static int CopyListedFile(const char *root, const char *copy, const char *relati
     unsigned char digest[SHA256_SIZE];
     if (!JoinTo(source, root, relative) || !MakeListedTarget(target, copy, relative))
         return -1;
-    if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES) {
+        TellRun(RUN_EVENT_PACKAGE_REFUSED, relative, NULL, PACKAGE_FILE_MISSING);
         return 0;
+    }
     // The copy is checked, not the package: nobody but an administrator can
     // change it between the check and its use.
     if (!CopyFileA(source, target, TRUE))
         return -1;
     if (HashFileSha256(target, digest) && memcmp(digest, listed, SHA256_SIZE) == 0)
         return 1;
+    TellRun(RUN_EVENT_PACKAGE_REFUSED, relative, NULL, PACKAGE_FILE_UNLIKE);
     SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
     return DeleteFileA(target) ? 0 : -1;
 }
@@ -283,6 +286,7 @@ int EnterPrivatePackage(PrivatePackage *package)
     char temporary[TEMPORARY_FOLDER_COUNT][PATH_BUFFER_SIZE];
     HANDLE folder = NULL;
     DWORD size = 0;
+    int copied;
     const char *list = PackageList(&size);
     DWORD length = GetCurrentDirectoryA(PATH_BUFFER_SIZE, package->previous);
 
@@ -300,10 +304,14 @@ int EnterPrivatePackage(PrivatePackage *package)
     if (folder == NULL)
         return 0;
     package->folder = folder;
-    if ((list != NULL ? CopyListedPackage(root, package->copy, list, size)
-                      : CopyWholePackage(root, package->copy)) &&
-        SetCurrentDirectoryA(package->copy))
+    PauseRun(list == NULL);
+    copied = list != NULL ? CopyListedPackage(root, package->copy, list, size)
+                          : CopyWholePackage(root, package->copy);
+    PauseRun(0);
+    if (copied && SetCurrentDirectoryA(package->copy)) {
+        TellRun(RUN_EVENT_PRIVATE_COPY, package->copy, NULL, 0);
         return 1;
+    }
     LeavePrivatePackage(package, 0);
     return 0;
 }

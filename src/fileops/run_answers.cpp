@@ -15,12 +15,17 @@ RestartReplacements *UnattendedAnswers(void)
     return g_replaced;
 }
 
-void RecordRestartReplacement(const char *target)
+int RestartReplacementRecorded(const char *target)
 {
     for (int i = 0; i < g_replaced->count; ++i) {
         if (strcmp(g_replaced->target[i], target) == 0)
-            return;
+            return 1;
     }
-    if (g_replaced->count < RESTART_REPLACEMENTS_MAX)
+    return 0;
+}
+
+void RecordRestartReplacement(const char *target)
+{
+    if (!RestartReplacementRecorded(target) && g_replaced->count < RESTART_REPLACEMENTS_MAX)
         CopyTextBounded(g_replaced->target[g_replaced->count++], PATH_BUFFER_SIZE, target);
 }

@@ -4,6 +4,12 @@
 // who listens.
 static RunListener g_listener;
 static void *g_context;
+static int g_paused;
+
+void PauseRun(int paused)
+{
+    g_paused = paused;
+}
 
 void SetRunListener(RunListener listener, void *context)
 {
@@ -13,6 +19,6 @@ void SetRunListener(RunListener listener, void *context)
 
 void TellRun(int event, const char *path, const char *detail, long long number)
 {
-    if (g_listener != 0)
+    if (g_listener != 0 && !g_paused)
         g_listener(event, path, detail, number, g_context);
 }

@@ -23,6 +23,7 @@ int InstallSelectedReader(const RunChoice *choice, char *message)
         CopyTextBounded(message, STEP_MESSAGE_SIZE, "Wybór czytnika kart spoza dostępnej listy");
         return RESULT_ERROR;
     }
+    TellRun(RUN_EVENT_READER_ROW, NULL, NULL, index);
     return InstallReaderDriver(reader_type, message, STEP_MESSAGE_SIZE);
 }
 
@@ -32,18 +33,22 @@ void RunComponents(const RunChoice *choice, StepOutcomes *steps)
     const bool *ticked = choice->ticked;
     if (ticked[STEP_IE])
         steps->result[STEP_IE] = InstallIeComponents(steps->message[STEP_IE], STEP_MESSAGE_SIZE);
+    LogStepEnd(steps, STEP_IE);
     if (steps->result[STEP_IE] == RESULT_ABORTED)
         return;
     if (ticked[STEP_NETSCAPE])
         steps->result[STEP_NETSCAPE] =
             InstallNetscapeComponents(steps->message[STEP_NETSCAPE], STEP_MESSAGE_SIZE);
+    LogStepEnd(steps, STEP_NETSCAPE);
     if (steps->result[STEP_NETSCAPE] == RESULT_ABORTED)
         return;
     if (ticked[STEP_JAVA_PLUGIN])
         steps->result[STEP_JAVA_PLUGIN] =
             InstallJavaPluginComponents(steps->message[STEP_JAVA_PLUGIN], STEP_MESSAGE_SIZE);
+    LogStepEnd(steps, STEP_JAVA_PLUGIN);
     if (steps->result[STEP_JAVA_PLUGIN] != RESULT_ABORTED && ticked[STEP_DRIVER])
         steps->result[STEP_DRIVER] = InstallSelectedReader(choice, steps->message[STEP_DRIVER]);
+    LogStepEnd(steps, STEP_DRIVER);
 }
 
 } // namespace
@@ -59,6 +64,7 @@ void RunSteps(const RunChoice *choice, StepOutcomes *steps)
     // The removal needs nothing of the package, and never ends the chain.
     steps->result[STEP_REMOVAL] = RemovePreviousOcf(steps->message[STEP_REMOVAL],
                                                     STEP_MESSAGE_SIZE);
+    LogStepEnd(steps, STEP_REMOVAL);
     if (EnterPrivatePackage(&package)) {
         RunComponents(choice, steps);
         LeavePrivatePackage(&package, DriverInstallerMayRun());
@@ -69,6 +75,7 @@ void RunSteps(const RunChoice *choice, StepOutcomes *steps)
                 steps->result[step] = RESULT_ERROR;
                 CopyTextBounded(steps->message[step], STEP_MESSAGE_SIZE, TEXT_PACKAGE_INCOMPLETE);
             }
+            LogStepEnd(steps, step);
         }
     }
 }

@@ -13,3 +13,8 @@ int ReaderTypeOfItem(long long index, int *reader_type)
     *reader_type = READER_LIST[index].reader_type;
     return 1;
 }
+
+int ReaderRowForWindows(unsigned long major, unsigned long minor)
+{
+    return major > 6 || (major == 6 && minor >= 2) ? 0 : 1;
+}

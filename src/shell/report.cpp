@@ -37,12 +37,35 @@ void AppendEntry(char *report, size_t report_size, const char *header, int resul
     AppendTextBounded(report, report_size, entry_end);
 }
 
-bool ComponentShown(int result)
-{
-    return result != STEP_NOT_RUN && result != RESULT_ABORTED;
-}
+const char *const HEADER[STEP_COUNT] = {
+    "Detekcja/deinstalacja poprzedniego środowiska OCF: ",
+    "Instalacja komponentów dla MS Internet Explorera: ",
+    "Instalacja komponentów dla Netscape 4.x: ",
+    "Instalacja komponentów dla Java Plug-in: ",
+    "Instalacja sterownika czytnika kart: ",
+};
+// Screen order: the driver runs last but its row is the first one.
+const int SCREEN_ORDER[STEP_COUNT] = {STEP_REMOVAL, STEP_DRIVER, STEP_IE, STEP_NETSCAPE,
+                                      STEP_JAVA_PLUGIN};
 
 // The report file shows the removal also when it succeeded.
+void AppendStep(const StepOutcomes *steps, int step, char *report, size_t report_size,
+                const char **status, const char *entry_end, bool every_removal)
+{
+    int result = steps->result[step];
+    if (result == STEP_NOT_RUN)
+        return;
+    if (step == STEP_REMOVAL) {
+        if (result != 0 && !every_removal)
+            return;
+        result = result == 0 ? RESULT_ERROR : RESULT_OK;
+    } else if (step != STEP_DRIVER && result == RESULT_ABORTED) {
+        return;
+    }
+    AppendEntry(report, report_size, HEADER[step], result, steps->message[step], status,
+                entry_end);
+}
+
 void Compose(const StepOutcomes *steps, char *report, size_t report_size,
              const char *status[STEP_COUNT], const char *entry_end, bool every_removal)
 {
@@ -50,28 +73,12 @@ void Compose(const StepOutcomes *steps, char *report, size_t report_size,
     for (int step = 0; step < STEP_COUNT; ++step)
         status[step] = NULL;
     CopyTextBounded(report, report_size, "");
-
-    if (steps->result[STEP_REMOVAL] == 0 ||
-        (every_removal && steps->result[STEP_REMOVAL] != STEP_NOT_RUN))
-        AppendEntry(report, report_size, "Detekcja/deinstalacja poprzedniego środowiska OCF: ",
-                    steps->result[STEP_REMOVAL] == 0 ? RESULT_ERROR : RESULT_OK,
-                    steps->message[STEP_REMOVAL], &removal_status, entry_end);
-    // Screen order: the driver runs last but its row is the first one.
-    if (steps->result[STEP_DRIVER] != STEP_NOT_RUN)
-        AppendEntry(report, report_size, "Instalacja sterownika czytnika kart: ",
-                    steps->result[STEP_DRIVER], steps->message[STEP_DRIVER],
-                    &status[STEP_DRIVER], entry_end);
-    if (ComponentShown(steps->result[STEP_IE]))
-        AppendEntry(report, report_size, "Instalacja komponentów dla MS Internet Explorera: ",
-                    steps->result[STEP_IE], steps->message[STEP_IE], &status[STEP_IE], entry_end);
-    if (ComponentShown(steps->result[STEP_NETSCAPE]))
-        AppendEntry(report, report_size, "Instalacja komponentów dla Netscape 4.x: ",
-                    steps->result[STEP_NETSCAPE], steps->message[STEP_NETSCAPE],
-                    &status[STEP_NETSCAPE], entry_end);
-    if (ComponentShown(steps->result[STEP_JAVA_PLUGIN]))
-        AppendEntry(report, report_size, "Instalacja komponentów dla Java Plug-in: ",
-                    steps->result[STEP_JAVA_PLUGIN], steps->message[STEP_JAVA_PLUGIN],
-                    &status[STEP_JAVA_PLUGIN], entry_end);
+    for (int i = 0; i < STEP_COUNT; ++i) {
+        int step = SCREEN_ORDER[i];
+        AppendStep(steps, step, report, report_size,
+                   step == STEP_REMOVAL ? &removal_status : &status[step], entry_end,
+                   every_removal);
+    }
 }
 
 } // namespace
@@ -88,9 +95,16 @@ void ComposeReportLines(const StepOutcomes *steps, char *lines, size_t lines_siz
     Compose(steps, lines, lines_size, status, "\r\n", true);
 }
 
-int ExitCodeOfRun(const StepOutcomes *steps)
+void ComposeStepLine(const StepOutcomes *steps, int step, char *line, size_t line_size)
 {
-    int code = steps->result[STEP_REMOVAL] == 0 ? EXIT_STEP_FAILED : EXIT_RESTART_REQUIRED;
+    const char *status;
+    CopyTextBounded(line, line_size, "");
+    AppendStep(steps, step, line, line_size, &status, "", true);
+}
+
+int ExitCodeOfRun(const StepOutcomes *steps, const RunFacts *facts)
+{
+    int code = steps->result[STEP_REMOVAL] == 0 ? EXIT_STEP_FAILED : EXIT_DONE;
     for (int step = STEP_IE; step < STEP_COUNT; ++step) {
         int result = steps->result[step];
         if (result == RESULT_ABORTED)
@@ -100,5 +114,13 @@ int ExitCodeOfRun(const StepOutcomes *steps)
         else if (result != RESULT_OK && result != STEP_NOT_RUN && code != EXIT_STEP_FAILED)
             code = EXIT_WARNING;
     }
-    return code;
+    if (code != EXIT_DONE)
+        return code;
+    // The report's OK counts a step; a file left out still leaves the PC short.
+    if (facts->not_placed > 0)
+        return EXIT_WARNING;
+    if (facts->driver_exit == EXIT_RESTART_STARTED)
+        return EXIT_RESTART_STARTED;
+    return facts->restart || facts->driver_exit == EXIT_RESTART_REQUIRED ? EXIT_RESTART_REQUIRED
+                                                                          : EXIT_DONE;
 }

@@ -137,19 +137,11 @@ void WriteReportLine(HANDLE file, const char *line)
 
 void WriteReportEnd(HANDLE file, const StepOutcomes *steps, const char *reason, int exit_code)
 {
-    char line[PATH_BUFFER_SIZE + 16];
+    char line[32];
     if (steps != NULL) {
         char lines[REPORT_SIZE];
         ComposeReportLines(steps, lines, sizeof lines);
         WritePolish(file, lines);
-    }
-    const RestartReplacements *replaced = UnattendedAnswers();
-    if (replaced != NULL && replaced->count > 0)
-        WritePolish(file, "Pliki zastąpione przy ponownym uruchomieniu komputera:\r\n");
-    for (int i = 0; replaced != NULL && i < replaced->count; ++i) {
-        FormatTextBounded(line, sizeof line, "  " NAME_BEGIN "%s" NAME_END "\r\n",
-                          replaced->target[i]);
-        WritePolish(file, line);
     }
     if (reason != NULL)
         WriteReportLine(file, reason);

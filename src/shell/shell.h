@@ -52,6 +52,8 @@ extern const ReaderRow READER_LIST[READER_ROW_COUNT];
 // 1 and the row's reader type when `index` is a row of the reader list (the
 // list's item index), 0 otherwise (CB_ERR included).
 int ReaderTypeOfItem(long long index, int *reader_type);
+// The row that fits Windows `major`.`minor`: Windows 8 and later 0, older 1.
+int ReaderRowForWindows(unsigned long major, unsigned long minor);
 
 // Composes the report in screen order (removal if it failed, driver, Internet
 // Explorer, Netscape 4.x, Java Plug-in) into `report` of `report_size` bytes,
@@ -63,20 +65,37 @@ void ComposeReport(const StepOutcomes *steps, char *report, size_t report_size,
                    const char *status[STEP_COUNT]);
 // The same entries for the report file, one line each, the removal's always.
 void ComposeReportLines(const StepOutcomes *steps, char *lines, size_t lines_size);
+// That line of `step` alone, without its line end; empty when it has none.
+void ComposeStepLine(const StepOutcomes *steps, int step, char *line, size_t line_size);
 
 // The exit codes that Windows Installer made common, so that deployment
 // engines read ours with their defaults. Without arguments the program
 // returns 0.
 enum {
-    EXIT_RESTART_REQUIRED = 3010,  // every step that ran is OK
-    EXIT_WARNING = 1,              // no BŁĄD, at least one UWAGA
+    EXIT_DONE = 0,                 // every step that ran is OK, nothing waits
+    EXIT_RESTART_REQUIRED = 3010,  // as EXIT_DONE, but the restart completes it
+    EXIT_RESTART_STARTED = 1641,   // the driver installer restarts the PC
+    EXIT_WARNING = 1,              // no BŁĄD, at least one UWAGA or a file not placed
     EXIT_USER_CANCELLED = 1602,    // no run, or Abort in a conflict prompt
     EXIT_STEP_FAILED = 1603,       // a BŁĄD, the failed removal's too
     EXIT_ANOTHER_INSTANCE = 1618,
+    EXIT_LOG_REFUSED = 1622,
     EXIT_BAD_COMMAND_LINE = 1639
 };
-// The exit code of a run whose steps left `steps`, as its report reads.
-int ExitCodeOfRun(const StepOutcomes *steps);
+// What the run's events told beyond the steps' results.
+struct RunFacts {
+    int restart;             // a file is replaced or removed at the restart
+    int not_placed;          // files meant to be placed and not placed
+    long long driver_exit;   // the waited-for driver installer's exit code, else 0
+};
+// The exit code of a run whose steps left `steps` and whose events `facts`.
+int ExitCodeOfRun(const StepOutcomes *steps, const RunFacts *facts);
+
+// The log's line for a run event (RUN_EVENT_*, as fileops.h tells them),
+// Windows-1250 with names between NAME_BEGIN and NAME_END; 0 when the event
+// has none.
+int ComposeRunEventLine(char *line, size_t line_size, int event, const char *path,
+                        long long number);
 
 // The command line (command_line.cpp). Switches start with / or -, their names
 // in any ASCII case, a value after a colon: /quiet, /components:java,drivers
@@ -158,14 +177,16 @@ void RunSteps(const RunChoice *choice, StepOutcomes *steps);
 void RunInstallation(HWND dialog, StepOutcomes *steps);
 
 // unattended.cpp: a named mutex in the Global namespace, held for the whole
-// process; 0 when another process holds it (or denies us it).
+// process; 0 when it cannot be held: another process holds it, denies it to
+// us, or its name is another kind of object's.
 int HoldInstallerMutex(void);
 // The program started with arguments, which shell32's CommandLineToArgvW reads
-// (loaded only now). A command line not understood or a log refused: 1639,
-// with a message box unless /quiet. /?: the help box, 0. /quiet: 1618 when
-// not `alone`, else the run with the unattended answers; otherwise the window,
-// preset, and 1602 when it did not run. A run's exit code is ExitCodeOfRun's.
-// The log, when given and open, is written last.
+// (loaded only now). /quiet when not `alone`: 1618, before the log is opened.
+// A command line not understood: 1639, a log refused: 1622, with a message
+// box unless /quiet. /?: the help box, 0. /quiet: the run with the unattended
+// answers; otherwise the window, preset, and 1602 when it did not run. A run's
+// exit code is ExitCodeOfRun's. The log, when given and open, is written as
+// the run goes.
 int RunWithArguments(HINSTANCE instance, int alone);
 
 // report_file.cpp: the /log: file, opened before anything is done and
@@ -175,12 +196,25 @@ int RunWithArguments(HINSTANCE instance, int alone);
 // each run appends its section as it goes, in UTF-8 (a new file starts with a
 // BOM) with CRLF lines, each write flushed. The header opens a section; a
 // line is Windows-1250 with names between NAME_BEGIN and NAME_END; the end
-// gives the report's lines (`steps` may be null), the files replaced at
-// restart, the `reason` (may be null) and the exit code.
+// gives the report's lines (`steps` may be null), the `reason` (may be null)
+// and the exit code.
 HANDLE OpenReportFile(const char *path);
 void WriteReportHeader(HANDLE file);
 void WriteReportLine(HANDLE file, const char *line);
 void WriteReportEnd(HANDLE file, const StepOutcomes *steps, const char *reason, int exit_code);
+
+// run_log.cpp: the run's listener. It keeps the run's facts and, while `file`
+// is open, writes each event's line and, through LogStepEnd, each step's line
+// as the step ends.
+struct RunLog {
+    HANDLE file;
+    RunFacts facts;
+};
+void LogRunEvent(int event, const char *path, const char *detail, long long number,
+                 void *context);
+// Listens with `log` (the caller's, until the run ends).
+void StartRunLog(RunLog *log);
+void LogStepEnd(const StepOutcomes *steps, int step);
 #endif
 
 #endif

@@ -11,23 +11,25 @@ typedef LPWSTR *(WINAPI *SplitCommandLineFunction)(LPCWSTR, int *);
 static const char USAGE[] =
     "Użycie: instalator.exe [/quiet] [/components:java,drivers] [/reader:<wiersz>] "
     "[/log:<plik>]\n\n"
-    "/quiet - bez okien: sterownik czytnika i Java Plug-in, pierwszy czytnik z listy\n"
+    "/quiet - bez okien: sterownik czytnika i Java Plug-in, czytnik dla tej wersji Windows\n"
     "/components: - instalowane składniki: java, drivers lub oba\n"
     "/reader: - czytnik z listy: numer wiersza (0, 1) albo jego tekst\n"
     "/log: - plik raportu (UTF-8)\n"
     "/? - ta pomoc\n\n"
-    "Kody wyjścia: 3010 - gotowe, konieczny restart komputera; 1 - gotowe z uwagami; "
-    "1602 - przerwane przez użytkownika; 1603 - błąd; 1618 - działa już inny instalator; "
-    "1639 - niezrozumiały wiersz poleceń.";
+    "Kody wyjścia: 0 - gotowe; 3010 - gotowe, konieczny restart komputera; 1641 - instalator "
+    "sterownika uruchamia ponownie komputer; 1 - gotowe z uwagami; 1602 - przerwane przez "
+    "użytkownika; 1603 - błąd; 1618 - działa już inny instalator; 1622 - nie można użyć pliku "
+    "raportu; 1639 - niezrozumiały wiersz poleceń.";
 static const char CAPTION[] = "Instalator czytnika kart mikroprocesorowych";
 
 int HoldInstallerMutex(void)
 {
-    // Never closed: the process's end releases it. One that another account
-    // made may be denied to us: that is taken too.
+    // Never closed: the process's end releases it. Any failure counts as
+    // taken: one made by another account is denied to us, and an object of
+    // another kind under its name (ERROR_INVALID_HANDLE) would keep us from
+    // ever seeing the installer that runs.
     HANDLE mutex = CreateMutexA(NULL, FALSE, "Global\\Instalator.CzytnikKart");
-    DWORD error = GetLastError();
-    return mutex != NULL ? error != ERROR_ALREADY_EXISTS : error != ERROR_ACCESS_DENIED;
+    return mutex != NULL && GetLastError() != ERROR_ALREADY_EXISTS;
 }
 
 // The argument in Windows-1250, the installer's own text, for matching and
@@ -89,8 +91,19 @@ static void ShowUsage(const char *reason, UINT icon)
     ShowMessageBoxPolish(NULL, text, CAPTION, MB_OK | icon);
 }
 
+// The row that fits the Windows we run on; the manifest's supportedOS entries
+// make GetVersionExW tell the truth past 6.2.
+static int ReaderRowOfThisWindows(void)
+{
+    OSVERSIONINFOW version;
+    ZeroMemory(&version, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExW(&version);
+    return ReaderRowForWindows(version.dwMajorVersion, version.dwMinorVersion);
+}
+
 static int RunQuietly(const CommandChoice *choice, StepOutcomes *steps,
-                      RestartReplacements *replaced)
+                      RestartReplacements *replaced, const RunFacts *facts)
 {
     int components = choice->components != 0 ? choice->components
                                               : COMPONENT_JAVA | COMPONENT_DRIVERS;
@@ -98,52 +111,54 @@ static int RunQuietly(const CommandChoice *choice, StepOutcomes *steps,
         {true, false, false, (components & COMPONENT_JAVA) != 0,
          (components & COMPONENT_DRIVERS) != 0},
         NULL,
-        choice->reader_row >= 0 ? choice->reader_row : 0,
+        choice->reader_row >= 0 ? choice->reader_row : ReaderRowOfThisWindows(),
     };
     SetUnattendedAnswers(replaced);
     RunSteps(&run, steps);
-    return ExitCodeOfRun(steps);
+    return ExitCodeOfRun(steps, facts);
 }
 
 int RunWithArguments(HINSTANCE instance, int alone)
 {
     DialogRun run = {};
     RestartReplacements replaced = {};
+    RunLog log = {INVALID_HANDLE_VALUE, {0, 0, 0}};
     CommandChoice choice;
     char log_path[PATH_BUFFER_SIZE];
-    HANDLE log = INVALID_HANDLE_VALUE;
     int code = EXIT_BAD_COMMAND_LINE;
 
     ReadCommandLine(&choice, log_path);
-    if (log_path[0] != '\0' && (log = OpenReportFile(log_path)) == INVALID_HANDLE_VALUE &&
-        choice.reason[0] == '\0')
+    // Before the log: a second run given the same one leaves the first's alone.
+    if (choice.quiet && !alone)
+        return EXIT_ANOTHER_INSTANCE;
+    if (log_path[0] != '\0' && (log.file = OpenReportFile(log_path)) == INVALID_HANDLE_VALUE &&
+        choice.reason[0] == '\0') {
         FormatTextBounded(choice.reason, REASON_SIZE,
                           "Pliku raportu nie można użyć: " NAME_BEGIN "%s" NAME_END, log_path);
-    if (log != INVALID_HANDLE_VALUE)
-        WriteReportHeader(log);
+        code = EXIT_LOG_REFUSED;
+    }
+    if (log.file != INVALID_HANDLE_VALUE)
+        WriteReportHeader(log.file);
+    StartRunLog(&log);
     if (choice.reason[0] != '\0') {
         if (!choice.quiet)
             ShowUsage(choice.reason, MB_ICONERROR);
     } else if (choice.help) {
         ShowUsage("", MB_ICONINFORMATION);
         code = 0;
-    } else if (choice.quiet && !alone) {
-        CopyTextBounded(choice.reason, REASON_SIZE, "Działa już inny instalator");
-        code = EXIT_ANOTHER_INSTANCE;
     } else if (choice.quiet) {
         run.ran = 1;
-        code = RunQuietly(&choice, &run.steps, &replaced);
+        code = RunQuietly(&choice, &run.steps, &replaced, &log.facts);
     } else {
         run.choice = &choice;
         OpenInstallerWindow(instance, &run);
-        code = run.ran ? ExitCodeOfRun(&run.steps) : EXIT_USER_CANCELLED;
+        code = run.ran ? ExitCodeOfRun(&run.steps, &log.facts) : EXIT_USER_CANCELLED;
         if (!run.ran)
             CopyTextBounded(choice.reason, REASON_SIZE, "Instalacja anulowana przez użytkownika");
     }
-    if (log != INVALID_HANDLE_VALUE) {
-        WriteReportEnd(log, run.ran ? &run.steps : NULL,
-                        choice.reason[0] != '\0' ? choice.reason : NULL, code);
-        CloseHandle(log);
+    if (log.file != INVALID_HANDLE_VALUE) {
+        WriteReportEnd(log.file, NULL, choice.reason[0] != '\0' ? choice.reason : NULL, code);
+        CloseHandle(log.file);
     }
     return code;
 }

@@ -42,7 +42,7 @@ USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA Se
 USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow
 ADVAPI32.DLL GetSecurityInfo GetUserNameW
 KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFile WriteFile
-KERNEL32.DLL FlushFileBuffers SetFilePointer
+KERNEL32.DLL FlushFileBuffers SetFilePointer SetEnvironmentVariableA
 MSVCRT.DLL strcspn
 MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
 "
