@@ -56,6 +56,7 @@ void RunSteps(const RunChoice *choice, StepOutcomes *steps)
         steps->result[step] = STEP_NOT_RUN;
         steps->message[step][0] = '\0';
     }
+    StartRecording();
     // The removal needs nothing of the package, and never ends the chain.
     steps->result[STEP_REMOVAL] = RemovePreviousOcf(steps->message[STEP_REMOVAL],
                                                     STEP_MESSAGE_SIZE);
@@ -71,6 +72,7 @@ void RunSteps(const RunChoice *choice, StepOutcomes *steps)
             }
         }
     }
+    FinishRecording();
 }
 
 void RunInstallation(HWND dialog, StepOutcomes *steps)

@@ -10,14 +10,15 @@ typedef LPWSTR *(WINAPI *SplitCommandLineFunction)(LPCWSTR, int *);
 
 static const char USAGE[] =
     "Użycie: instalator.exe [/quiet] [/components:java,drivers] [/reader:<wiersz>] "
-    "[/log:<plik>]\n\n"
+    "[/log:<plik>] [/uninstall]\n\n"
     "/quiet - bez okien: sterownik czytnika i Java Plug-in, pierwszy czytnik z listy\n"
     "/components: - instalowane składniki: java, drivers lub oba\n"
     "/reader: - czytnik z listy: numer wiersza (0, 1) albo jego tekst\n"
     "/log: - plik raportu (UTF-8)\n"
+    "/uninstall - usuwa instalację i przywraca pliki sprzed niej\n"
     "/? - ta pomoc\n\n"
     "Kody wyjścia: 3010 - gotowe, konieczny restart komputera; 1 - gotowe z uwagami; "
-    "1602 - przerwane przez użytkownika; 1603 - błąd; 1618 - działa już inny instalator; "
+    "1602 - przerwane przez użytkownika; 1603 - błąd; 1605 - nic do usunięcia; 1618 - działa już inny instalator; "
     "1639 - niezrozumiały wiersz poleceń.";
 static const char CAPTION[] = "Instalator czytnika kart mikroprocesorowych";
 
@@ -127,6 +128,8 @@ int RunWithArguments(HINSTANCE instance, int alone)
     } else if (choice.help) {
         ShowUsage("", MB_ICONINFORMATION);
         code = 0;
+    } else if (choice.uninstall) {
+        code = RunUninstall(choice.quiet, alone, log, choice.reason);
     } else if (choice.quiet && !alone) {
         CopyTextBounded(choice.reason, REASON_SIZE, "Działa już inny instalator");
         code = EXIT_ANOTHER_INSTANCE;
