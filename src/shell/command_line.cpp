@@ -150,7 +150,7 @@ void ReadCommandArgument(CommandChoice *choice, const char *argument, int index)
         reason = "Przełącznik /? nie łączy się z innymi";
     if (reason == NULL && choice->uninstall &&
         (choice->seen & (1 << SWITCH_COMPONENTS | 1 << SWITCH_READER)))
-        reason = "Przełącznik /uninstall łączy się tylko z /quiet i /log:";
+        reason = "Przełącznik /uninstall łączy się tylko z /quiet i /log";
     if (reason != NULL && choice->reason[0] == '\0')
         FormatTextBounded(choice->reason, sizeof choice->reason, "%s: %s", reason, argument);
 }
