@@ -11,9 +11,15 @@ const char SHARED_DLLS_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Sh
 
 // One run at a time per process, as the unattended answers; on the heap, so
 // that the program carries no room for it.
-static RunRecord *g_record;
-static char g_folder[PATH_BUFFER_SIZE];
-static int g_changed;
+struct Recording {
+    RunRecord record;
+    char folder[PATH_BUFFER_SIZE];
+    int changed;
+};
+static Recording *g_run;
+#define g_record (&g_run->record)
+#define g_folder (g_run->folder)
+#define g_changed (g_run->changed)
 
 int ReadRecordFolder(char *folder)
 {
@@ -153,9 +159,8 @@ void RecordRunEvent(int event, const char *path, const char *detail, long long, 
 
 void StartRecording(void)
 {
-    g_changed = 0;
-    g_record = (RunRecord *)HeapAlloc(GetProcessHeap(), 0, sizeof *g_record);
-    if (g_record != NULL && ReadRecordFolder(g_folder) && LoadRecord(g_folder, g_record))
+    g_run = (Recording *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof *g_run);
+    if (g_run != NULL && ReadRecordFolder(g_folder) && LoadRecord(g_folder, g_record))
         SetRunListener(RecordRunEvent, NULL);
 }
 
@@ -206,26 +211,20 @@ static void Register(void)
     char copy[PATH_BUFFER_SIZE];
     char self[PATH_BUFFER_SIZE];
     char text[PATH_BUFFER_SIZE + 32];
-    char name[16];
     SYSTEMTIME now;
     HKEY key;
     DWORD size = GetModuleFileNameA(NULL, self, sizeof self);
     CreateDirectoryA(g_folder, NULL);
     if (!PathInRecordFolder(g_folder, "instalator.exe", copy))
         return;
-    if (size > 0 && size < sizeof self && lstrcmpiA(self, copy) != 0)
+    // Run from the copy itself, the copy fails and the copy stays.
+    if (size > 0 && size < sizeof self)
         CopyFileA(self, copy, FALSE);
     CountSharedLibraries();
     if (!SaveRecord(g_folder, g_record) ||
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, NULL, 0,
                         KEY_SET_VALUE | KEY_WOW64_64KEY, NULL, &key, NULL) != ERROR_SUCCESS)
         return;
-    DWORD kib = SizeInKiB(copy) + 1;
-    for (int i = 0; i < g_record->count; ++i) {
-        KeptName(i, name);
-        if (g_record->entry[i].kind == RECORD_KEPT && PathInRecordFolder(g_folder, name, text))
-            kib += SizeInKiB(text);
-    }
     SetText(key, "DisplayName", "Instalator czytnika kart mikroprocesorowych");
     SetText(key, "DisplayVersion", INSTALATOR_VERSION_TEXT);
     SetText(key, "Publisher", "Instalator czytnika kart");
@@ -234,7 +233,8 @@ static void Register(void)
     GetLocalTime(&now);
     FormatTextBounded(text, sizeof text, "%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
     SetText(key, "InstallDate", text);
-    SetNumber(key, "EstimatedSize", kib);
+    // The program's copy; the originals are a few small files.
+    SetNumber(key, "EstimatedSize", SizeInKiB(copy) + RECORD_ENTRIES_MAX / 8);
     FormatTextBounded(text, sizeof text, "\"%s\" /uninstall", copy);
     SetText(key, "UninstallString", text);
     AppendTextBounded(text, sizeof text, " /quiet");
@@ -247,9 +247,10 @@ static void Register(void)
 void FinishRecording(void)
 {
     SetRunListener(NULL, NULL);
+    if (g_run == NULL)
+        return;
     if (g_changed)
         Register();
-    if (g_record != NULL)
-        HeapFree(GetProcessHeap(), 0, g_record);
-    g_record = NULL;
+    HeapFree(GetProcessHeap(), 0, g_run);
+    g_run = NULL;
 }

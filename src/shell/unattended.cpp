@@ -15,10 +15,10 @@ static const char USAGE[] =
     "/components: - instalowane składniki: java, drivers lub oba\n"
     "/reader: - czytnik z listy: numer wiersza (0, 1) albo jego tekst\n"
     "/log: - plik raportu (UTF-8)\n"
-    "/uninstall - usuwa instalację i przywraca pliki sprzed niej\n"
+    "/uninstall - odinstalowanie\n"
     "/? - ta pomoc\n\n"
     "Kody wyjścia: 3010 - gotowe, konieczny restart komputera; 1 - gotowe z uwagami; "
-    "1602 - przerwane przez użytkownika; 1603 - błąd; 1605 - nic do usunięcia; 1618 - działa już inny instalator; "
+    "1602 - przerwane przez użytkownika; 1603 - błąd; 1605 - brak instalacji; 1618 - działa już inny instalator; "
     "1639 - niezrozumiały wiersz poleceń.";
 static const char CAPTION[] = "Instalator czytnika kart mikroprocesorowych";
 

@@ -128,8 +128,8 @@ static void Unregister(const char *folder, const RunRecord *record)
 
 static const char *const UNDONE_LINE[] = {
     "Przywrócono: ",
-    "Przywracany przy ponownym uruchomieniu komputera: ",
-    "Plik zmieniony od instalacji pozostawiono: ",
+    "Przy restarcie: ",
+    "Zmieniony, pozostawiono: ",
     "Błąd przywracania: ",
 };
 
@@ -147,23 +147,22 @@ int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
         goto done;
     }
     if (!quiet && ShowMessageBoxPolish(NULL,
-                                       "Czy usunąć instalację czytnika kart i przywrócić pliki "
-                                       "sprzed niej?",
+                                       "Odinstalować i przywrócić pliki sprzed instalacji?",
                                        CAPTION, MB_YESNO | MB_ICONQUESTION) != IDYES) {
-        CopyTextBounded(reason, REASON_SIZE, "Deinstalacja anulowana przez użytkownika");
+        CopyTextBounded(reason, REASON_SIZE, "Anulowano");
         return EXIT_USER_CANCELLED;
     }
     if (!ReadRecordFolder(folder) ||
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
                       &key) != ERROR_SUCCESS) {
-        CopyTextBounded(reason, REASON_SIZE, "Instalator czytnika kart nie jest zainstalowany");
+        CopyTextBounded(reason, REASON_SIZE, "Brak instalacji");
         code = EXIT_UNKNOWN_PRODUCT;
         goto done;
     }
     RegCloseKey(key);
     if (!LoadRecord(folder, &record)) {
         worst = UNDONE_FAILED;
-        CopyTextBounded(reason, REASON_SIZE, "Zapisu zmian nie można odczytać");
+        CopyTextBounded(reason, REASON_SIZE, "Błędny zapis zmian");
     }
     for (int i = 0; worst != UNDONE_FAILED && i < record.count; ++i) {
         int undone = UndoEntry(folder, i, &record.entry[i]);
@@ -178,23 +177,21 @@ int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
     if (worst != UNDONE_FAILED)
         Unregister(folder, &record);
     else if (reason[0] == '\0')
-        CopyTextBounded(reason, REASON_SIZE, "Nie wszystkie pliki udało się przywrócić");
+        CopyTextBounded(reason, REASON_SIZE, "Błąd przywracania");
     {
         static const int CODES[] = {0, EXIT_RESTART_REQUIRED, EXIT_WARNING, EXIT_STEP_FAILED};
         code = CODES[worst];
     }
     if (worst == UNDONE_CHANGED)
         CopyTextBounded(reason, REASON_SIZE,
-                        "Pliki zmienione od instalacji pozostawiono bez zmian");
+                        "Pozostawiono pliki zmienione od instalacji");
     if (worst == UNDONE_AT_RESTART)
         CopyTextBounded(reason, REASON_SIZE, 
-                        "Przywrócenie zakończy się po ponownym uruchomieniu komputera");
+                        "Konieczny restart komputera");
 
 done:
     if (!quiet)
         ShowMessageBoxPolish(NULL, reason[0] != '\0' ? reason : "Przywrócono stan sprzed instalacji",
-                             CAPTION, MB_OK | (code == 0 || code == EXIT_RESTART_REQUIRED
-                                                   ? MB_ICONINFORMATION
-                                                   : MB_ICONWARNING));
+                             CAPTION, MB_OK);
     return code;
 }
