@@ -51,12 +51,13 @@ void RunComponents(const RunChoice *choice, StepOutcomes *steps)
 void RunSteps(const RunChoice *choice, StepOutcomes *steps)
 {
     PrivatePackage package;
+    Recording recording;
 
     for (int step = 0; step < STEP_COUNT; ++step) {
         steps->result[step] = STEP_NOT_RUN;
         steps->message[step][0] = '\0';
     }
-    StartRecording();
+    StartRecording(&recording);
     // The removal needs nothing of the package, and never ends the chain.
     steps->result[STEP_REMOVAL] = RemovePreviousOcf(steps->message[STEP_REMOVAL],
                                                     STEP_MESSAGE_SIZE);
@@ -72,7 +73,7 @@ void RunSteps(const RunChoice *choice, StepOutcomes *steps)
             }
         }
     }
-    FinishRecording();
+    FinishRecording(&recording);
 }
 
 void RunInstallation(HWND dialog, StepOutcomes *steps)

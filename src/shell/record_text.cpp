@@ -89,15 +89,16 @@ int ReadRecord(const char *text, size_t length, RunRecord *record)
 {
     record->count = 0;
     for (size_t at = 0; at < length;) {
-        const char *end = (const char *)memchr(text + at, '\n', length - at);
-        if (end == NULL || end == text + at || end[-1] != '\r' ||
+        size_t end = at;
+        while (end < length && text[end] != '\n')
+            ++end;
+        if (end == length || end == at || text[end - 1] != '\r' ||
             record->count == RECORD_ENTRIES_MAX ||
-            !ReadRecordLine(text + at, (size_t)(end - 1 - (text + at)),
-                            &record->entry[record->count]) ||
+            !ReadRecordLine(text + at, end - 1 - at, &record->entry[record->count]) ||
             FindRecordEntry(record, record->entry[record->count].path) >= 0)
             return 0;
         ++record->count;
-        at = (size_t)(end + 1 - text);
+        at = end + 1;
     }
     return 1;
 }

@@ -207,6 +207,9 @@ int HoldInstallerMutex(void);
 // preset, and 1602 when it did not run. A run's exit code is ExitCodeOfRun's.
 // The log, when given and open, is written last.
 int RunWithArguments(HINSTANCE instance, int alone);
+// The caption of the program's message boxes, its name in Apps & features.
+extern const char PROGRAM_TITLE[];
+extern const char ANOTHER_INSTANCE_TEXT[];
 
 // run_record.cpp: the way back. Its folder is the 64-bit Program Files'
 // "Instalator czytnika kart", trusted before every read and write, never
@@ -216,7 +219,9 @@ int RunWithArguments(HINSTANCE instance, int alone);
 // saves the record, counts the bridge libraries and registers in Apps &
 // features. A record that cannot be read is never written over.
 extern const char UNINSTALL_KEY[];
-extern const char SHARED_DLLS_KEY[];
+// Adds `change` to the file's count under SharedDLLs; the count left, 0 when
+// its value is gone.
+int ChangeSharedCount(const char *path, int change);
 int ReadRecordFolder(char *folder);
 // `name` in the folder into `path`: 1 when the folder is trusted and no link
 // is on the way.
@@ -224,10 +229,15 @@ int PathInRecordFolder(const char *folder, const char *name, char *path);
 void KeptName(int index, char *name);
 // 1 with the record, empty when there is none; 0 when it cannot be read.
 int LoadRecord(const char *folder, RunRecord *record);
-void RecordRunEvent(int event, const char *path, const char *detail, long long number,
-                    void *context);
-void StartRecording(void);
-void FinishRecording(void);
+// One run's record, from StartRecording across the run's events (the
+// listener's context) to FinishRecording.
+struct Recording {
+    RunRecord record;
+    char folder[PATH_BUFFER_SIZE];
+    int changed;
+};
+void StartRecording(Recording *recording);
+void FinishRecording(Recording *recording);
 
 // uninstall.cpp: /uninstall. Asks first in the window, and shows its result;
 // puts back or deletes each recorded file that is as the runs left it, leaves

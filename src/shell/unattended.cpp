@@ -20,7 +20,8 @@ static const char USAGE[] =
     "Kody wyjścia: 3010 - gotowe, konieczny restart komputera; 1 - gotowe z uwagami; "
     "1602 - przerwane przez użytkownika; 1603 - błąd; 1605 - brak instalacji; 1618 - działa już inny instalator; "
     "1639 - niezrozumiały wiersz poleceń.";
-static const char CAPTION[] = "Instalator czytnika kart mikroprocesorowych";
+const char PROGRAM_TITLE[] = "Instalator czytnika kart mikroprocesorowych";
+const char ANOTHER_INSTANCE_TEXT[] = "Działa już inny instalator";
 
 int HoldInstallerMutex(void)
 {
@@ -87,7 +88,7 @@ static void ShowUsage(const char *reason, UINT icon)
     char text[REASON_SIZE + sizeof USAGE + 2];
     FormatTextBounded(text, sizeof text, "%s%s%s", reason, reason[0] != '\0' ? "\n\n" : "",
                       USAGE);
-    ShowMessageBoxPolish(NULL, text, CAPTION, MB_OK | icon);
+    ShowMessageBoxPolish(NULL, text, PROGRAM_TITLE, MB_OK | icon);
 }
 
 static int RunQuietly(const CommandChoice *choice, StepOutcomes *steps,
@@ -131,7 +132,7 @@ int RunWithArguments(HINSTANCE instance, int alone)
     } else if (choice.uninstall) {
         code = RunUninstall(choice.quiet, alone, log, choice.reason);
     } else if (choice.quiet && !alone) {
-        CopyTextBounded(choice.reason, REASON_SIZE, "Działa już inny instalator");
+        CopyTextBounded(choice.reason, REASON_SIZE, ANOTHER_INSTANCE_TEXT);
         code = EXIT_ANOTHER_INSTANCE;
     } else if (choice.quiet) {
         run.ran = 1;

@@ -6,28 +6,6 @@
 // In the order in which they rule the exit code, as a run's steps do.
 enum { UNDONE, UNDONE_AT_RESTART, UNDONE_CHANGED, UNDONE_FAILED };
 
-static const char CAPTION[] = "Instalator czytnika kart mikroprocesorowych";
-
-// What is left of the count after ours; 0 when nobody else counts the file.
-static DWORD TakeSharedCount(const char *path)
-{
-    HKEY key;
-    DWORD count = 0;
-    DWORD size = sizeof count;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHARED_DLLS_KEY, 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
-        return 0;
-    if (RegQueryValueExA(key, path, NULL, NULL, (BYTE *)&count, &size) != 0 || count <= 1) {
-        RegDeleteValueA(key, path);
-        count = 0;
-    } else {
-        --count;
-        RegSetValueExA(key, path, 0, REG_DWORD, (const BYTE *)&count, sizeof count);
-    }
-    RegCloseKey(key);
-    return count;
-}
-
 // Where the file is now; a folder that others may change, or a link, leave
 // its content unknown.
 static int ReadNow(const char *path, unsigned char digest[SHA256_SIZE])
@@ -69,7 +47,7 @@ static int UndoEntry(const char *folder, int index, const RecordEntry *entry)
     char name[16];
     char kept[PATH_BUFFER_SIZE];
     // Another program's count keeps the file as it is.
-    if (entry->shared && TakeSharedCount(entry->path) > 0)
+    if (entry->shared && ChangeSharedCount(entry->path, -1) > 0)
         return UNDONE;
     int now = ReadNow(entry->path, now_digest);
     if (now < 0)
@@ -93,37 +71,29 @@ static int UndoEntry(const char *folder, int index, const RecordEntry *entry)
     return UNDONE;
 }
 
-static void DeleteInFolder(const char *folder, const char *name)
+static int DeleteInFolder(const char *folder, const char *name)
 {
     char path[PATH_BUFFER_SIZE];
-    if (PathInRecordFolder(folder, name, path)) {
-        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path);
-    }
+    if (!PathInRecordFolder(folder, name, path))
+        return 0;
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileA(path) || MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-// The record, the originals and the registration go; the program's copy and
-// its folder too, at the next restart when it is this program.
+// The record, the originals and the registration go; the program's copy, when
+// it is this program that runs, and its folder at the next restart.
 static void Unregister(const char *folder, const RunRecord *record)
 {
     char name[16];
-    char self[PATH_BUFFER_SIZE];
-    char copy[PATH_BUFFER_SIZE];
     for (int i = 0; i < record->count; ++i) {
         KeptName(i, name);
         DeleteInFolder(folder, name);
     }
     DeleteInFolder(folder, "record.txt");
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, KEY_WOW64_64KEY, 0);
-    DWORD size = GetModuleFileNameA(NULL, self, sizeof self);
-    if (PathInRecordFolder(folder, "instalator.exe", copy) && size > 0 && size < sizeof self &&
-        lstrcmpiA(self, copy) == 0) {
-        MoveFileExA(copy, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
-        MoveFileExA(folder, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
-        return;
-    }
     DeleteInFolder(folder, "instalator.exe");
-    RemoveDirectoryA(folder);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, KEY_WOW64_64KEY, 0);
+    if (!RemoveDirectoryA(folder))
+        MoveFileExA(folder, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 static const char *const UNDONE_LINE[] = {
@@ -132,6 +102,13 @@ static const char *const UNDONE_LINE[] = {
     "Zmieniony, pozostawiono: ",
     "Błąd przywracania: ",
 };
+static const char *const UNDONE_REASON[] = {
+    "",
+    "Konieczny restart komputera",
+    "Pozostawiono pliki zmienione od instalacji",
+    "Błąd przywracania",
+};
+static const int UNDONE_CODE[] = {0, EXIT_RESTART_REQUIRED, EXIT_WARNING, EXIT_STEP_FAILED};
 
 int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
 {
@@ -140,30 +117,27 @@ int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
     char line[PATH_BUFFER_SIZE + 64];
     HKEY key;
     int worst = UNDONE;
-    int code;
+    int code = EXIT_ANOTHER_INSTANCE;
     if (!alone) {
-        CopyTextBounded(reason, REASON_SIZE, "Działa już inny instalator");
-        code = EXIT_ANOTHER_INSTANCE;
+        CopyTextBounded(reason, REASON_SIZE, ANOTHER_INSTANCE_TEXT);
         goto done;
     }
     if (!quiet && ShowMessageBoxPolish(NULL,
                                        "Odinstalować i przywrócić pliki sprzed instalacji?",
-                                       CAPTION, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+                                       PROGRAM_TITLE, MB_YESNO | MB_ICONQUESTION) != IDYES) {
         CopyTextBounded(reason, REASON_SIZE, "Anulowano");
         return EXIT_USER_CANCELLED;
     }
+    code = EXIT_UNKNOWN_PRODUCT;
     if (!ReadRecordFolder(folder) ||
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
                       &key) != ERROR_SUCCESS) {
         CopyTextBounded(reason, REASON_SIZE, "Brak instalacji");
-        code = EXIT_UNKNOWN_PRODUCT;
         goto done;
     }
     RegCloseKey(key);
-    if (!LoadRecord(folder, &record)) {
+    if (!LoadRecord(folder, &record))
         worst = UNDONE_FAILED;
-        CopyTextBounded(reason, REASON_SIZE, "Błędny zapis zmian");
-    }
     for (int i = 0; worst != UNDONE_FAILED && i < record.count; ++i) {
         int undone = UndoEntry(folder, i, &record.entry[i]);
         if (undone > worst)
@@ -176,22 +150,12 @@ int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
     // A failure keeps the record, so that the uninstall can be run again.
     if (worst != UNDONE_FAILED)
         Unregister(folder, &record);
-    else if (reason[0] == '\0')
-        CopyTextBounded(reason, REASON_SIZE, "Błąd przywracania");
-    {
-        static const int CODES[] = {0, EXIT_RESTART_REQUIRED, EXIT_WARNING, EXIT_STEP_FAILED};
-        code = CODES[worst];
-    }
-    if (worst == UNDONE_CHANGED)
-        CopyTextBounded(reason, REASON_SIZE,
-                        "Pozostawiono pliki zmienione od instalacji");
-    if (worst == UNDONE_AT_RESTART)
-        CopyTextBounded(reason, REASON_SIZE, 
-                        "Konieczny restart komputera");
+    code = UNDONE_CODE[worst];
+    CopyTextBounded(reason, REASON_SIZE, UNDONE_REASON[worst]);
 
 done:
     if (!quiet)
         ShowMessageBoxPolish(NULL, reason[0] != '\0' ? reason : "Przywrócono stan sprzed instalacji",
-                             CAPTION, MB_OK);
+                             PROGRAM_TITLE, MB_OK);
     return code;
 }

@@ -20,8 +20,6 @@ reviewed="
 ADVAPI32.DLL RegCloseKey RegEnumKeyA RegOpenKeyExA RegQueryValueExA
 ADVAPI32.DLL RegCreateKeyExA RegDeleteKeyExA RegDeleteValueA RegSetValueExA
 KERNEL32.DLL FlushFileBuffers SetFilePointer GetFileAttributesExA GetLocalTime
-KERNEL32.DLL GetModuleFileNameA GetProcessHeap HeapAlloc HeapFree lstrcmpiA
-MSVCRT.DLL memchr
 ADVAPI32.DLL ConvertStringSecurityDescriptorToSecurityDescriptorA CryptAcquireContextA
 ADVAPI32.DLL CryptCreateHash CryptDestroyHash CryptGetHashParam CryptHashData CryptReleaseContext
 ADVAPI32.DLL AllocateAndInitializeSid EqualSid FreeSid GetAce GetNamedSecurityInfoA
