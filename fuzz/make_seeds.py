@@ -13,7 +13,7 @@ report size choice (bit 15 set: (choice & 0xFFF) + 1 bytes, otherwise 3552),
 then per step a fill byte (bit 0 set: the message fills its buffer without a
 terminator) and the message NUL. gemplus_search: the multi-string as it is.
 java_home: 32-bit type, 32-bit stored size, the element to join NUL, then
-the value's bytes.
+the value's bytes. record: the record file as it is.
 """
 import os
 import struct
@@ -153,6 +153,18 @@ def java_home():
         write("java_home", name, struct.pack("<II", kind, stored) + element + b"\0" + value)
 
 
+def record():
+    digest = b"0123456789abcdef" * 4
+    cases = {
+        "two_files": b"KS " + digest + b" C:\\Windows\\system32\\ocfpcsc1.dll\r\n"
+                     b"N- - C:\\Java\\lib\\security\\java.policy.ocf-bak\r\n",
+        "dot_dot": b"K- - C:\\Java\\..\\x\r\n",
+        "no_line_end": b"N- " + digest + b" C:\\x",
+    }
+    for name, data in cases.items():
+        write("record", name, data)
+
+
 if __name__ == "__main__":
     path_join()
     conflict_prompt()
@@ -160,3 +172,4 @@ if __name__ == "__main__":
     report()
     gemplus_search()
     java_home()
+    record()

@@ -56,6 +56,11 @@ TEST(CommandLine, SwitchesGiveTheChoiceOrTheFirstReason)
         {{"/components:ie"}, 0, 0, 0, -1, -1, "Niezrozumiała wartość przełącznika: /components:ie"},
         {{"/quiet:no"}, 0, 0, 0, -1, -1, "Niezrozumiała wartość przełącznika: /quiet:no"},
         {{"/quiet", "/?"}, 1, 1, 0, -1, -1, "Przełącznik /? nie łączy się z innymi: /?"},
+        {{"/Uninstall", "/quiet", "/log:x"}, 1, 0, 0, -1, 3, ""},
+        {{"/uninstall", "/reader:1"}, 0, 0, 0, 1, -1,
+         "Przełącznik /uninstall łączy się tylko z /quiet i /log: /reader:1"},
+        {{"/components:java", "/uninstall"}, 0, 0, 1, -1, -1,
+         "Przełącznik /uninstall łączy się tylko z /quiet i /log: /uninstall"},
         // After a reason, /quiet and /log: still count: the reason goes to the log.
         {{"/x", "/reader:7", "/quiet", "/log:C:\\x.log"}, 1, 0, 0, -1, 4,
          "Nieznany przełącznik: /x"},

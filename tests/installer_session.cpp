@@ -1,6 +1,7 @@
 #include "doubles.h"
 #include "installer_session.h"
 
+
 const char CONFIRMATION_CAPTION[] = "Instalator czytnika kart mikropr. dla przeglądarek internetowych";
 const char CONFIRMATION_TEXT[] =
     "Za chwilę rozpocznie się instalacja i konfiguracja środowiska obsługi czytnika kart "
@@ -13,6 +14,9 @@ const char CONFIRMATION_TEXT[] =
     "uruchomić go ponownie.\n\nCzy chcesz kontynuować instalacje ?";
 const char DIALOG_TITLE[] = "Instalator czytnika kart mikroproc. [v2.8]";
 const char RESTART_CAPTION[] = "Info";
+const char REGISTRATION_KEY[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\InstalatorCzytnikaKart";
+const char SHARED_COUNT_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const char RESTART_TEXT[] =
     "Dla poprawnego zakończenia instalacji konieczne jest zrestartowanie komputera.";
 
@@ -64,6 +68,11 @@ void Installer::TearDown()
     RemoveTree(JoinPath(WindowsDirectory(), "java"));
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Netscape");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft");
+    RemoveTree("C:\\Program Files\\Instalator czytnika kart");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY);
+    for (const char *name : {"ocfpcsc1.dll", "ocfpcsc164.dll", "ocfpcsc1_64.dll"})
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SHARED_COUNT_KEY,
+                           JoinPath(SystemDirectory(), name).c_str());
     // What a run left of its private copy for the next restart.
     for (const std::string &copy : PrivateCopies())
         RemoveTree(copy);

@@ -17,6 +17,8 @@ extern const char CONFIRMATION_TEXT[];
 extern const char DIALOG_TITLE[];
 extern const char RESTART_CAPTION[];
 extern const char RESTART_TEXT[];
+extern const char REGISTRATION_KEY[];  // Apps & features, and the shared counts
+extern const char SHARED_COUNT_KEY[];
 constexpr int WINDOW_TIMEOUT_MS = 20000;
 
 void CopyDirectory(const std::string &source, const std::string &target);

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -248,6 +249,92 @@ TEST_F(Unattended, TheReaderRowFitsTheWindowsAndTheLogGrowsAsTheRunGoes)
     // Each run its own section, the first one kept.
     EXPECT_EQ(ReadTextFile(log).find(text), 0u);
     EXPECT_NE(Log().find("Kod wyjścia: 0\r\nInstalator czytnika"), std::string::npos) << Log();
+}
+
+// Every file that runs touched, read as bytes, "absent" when missing.
+std::vector<std::string> Touched(const std::string &jre)
+{
+    std::vector<std::string> contents;
+    for (const char *name : {"ocf1.2.jar", "ocfpcsc1.dll", "ocfpcsc164.dll", "ocfpcsc1_64.dll"})
+        contents.push_back(ReadTextFile(JoinPath(SystemDirectory(), name)));
+    for (const char *name : {"lib\\ext\\ocf1.2.jar", "lib\\opencard.properties",
+                             "lib\\security\\java.policy", "lib\\security\\java.policy.ocf-bak",
+                             "lib\\ext\\ocfpcsc1.dll", "lib\\ext\\ocfpcsc1_64.dll"})
+        contents.push_back(FileExists(JoinPath(jre, name)) ? ReadTextFile(JoinPath(jre, name))
+                                                            : "absent");
+    return contents;
+}
+
+const char PROGRAM_COPY[] = "C:\\Program Files\\Instalator czytnika kart\\instalator.exe";
+
+std::string UninstallValue(const char *name)
+{
+    char value[512] = "";
+    DWORD size = sizeof value;
+    RegGetValueA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD,
+                 nullptr, value, &size);
+    return name[0] == 'N' ? std::to_string(*(DWORD *)value) : value;
+}
+
+TEST_F(Unattended, TwoInstallsAndAnUninstallFromTheCopyPutEveryFileBack)
+{
+    const std::string old_jar = JoinPath(SystemDirectory(), "ocf1.2.jar");
+    ASSERT_TRUE(WriteTextFile(old_jar, "the old library"));
+    const std::vector<std::string> before = Touched(jre);
+    EXPECT_EQ(Run("/quiet"), 0u);
+    EXPECT_EQ(Run("/quiet"), 0u);
+    EXPECT_EQ(UninstallValue("DisplayVersion"), "2.8.0.0");
+    EXPECT_EQ(UninstallValue("QuietUninstallString"),
+              "\"" + std::string(PROGRAM_COPY) + "\" /uninstall /quiet");
+    EXPECT_EQ(UninstallValue("NoRepair"), "1");
+    const std::string bridge = JoinPath(SystemDirectory(), "ocfpcsc1.dll");
+    DWORD count = 0, size = sizeof count;
+    EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, SHARED_COUNT_KEY, bridge.c_str(), RRF_RT_REG_DWORD,
+                           nullptr, &count, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(count, 1u);
+
+    RemoveTree(package.path());
+    ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet /log:" + log);
+    EXPECT_EQ(uninstall.WaitForExit(60000), 0u);
+    EXPECT_EQ(Touched(jre), before);
+    HKEY key;
+    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY, 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_NE(RegGetValueA(HKEY_LOCAL_MACHINE, SHARED_COUNT_KEY, bridge.c_str(), RRF_RT_REG_DWORD,
+                           nullptr, &count, &size),
+              ERROR_SUCCESS);
+    EXPECT_NE(Log().find("Przywrócono: " + old_jar + "\r\n"), std::string::npos) << Log();
+
+    ChildProcess again(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
+    EXPECT_EQ(again.WaitForExit(60000), 1605u);
+}
+
+TEST_F(Unattended, TheUninstallInTheWindowLeavesAChangedFileAndASharedOne)
+{
+    EXPECT_EQ(Run("/quiet"), 0u);
+    const std::string library = JoinPath(jre, "lib\\ext\\ocf1.2.jar");
+    ASSERT_TRUE(WriteTextFile(library, "changed since"));
+    const std::string bridge = JoinPath(SystemDirectory(), "ocfpcsc1.dll");
+    DWORD count = 2;
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, SHARED_COUNT_KEY, bridge.c_str(), REG_DWORD, &count,
+                    sizeof count);
+
+    PromptAnswerer boxes("Instalator czytnika kart mikroprocesorowych");
+    boxes.Queue(IDNO);
+    arguments = "/uninstall";
+    Start();
+    EXPECT_EQ(ExitCode(), 1602u);
+    boxes.Queue(IDYES);
+    boxes.Queue(IDOK);
+    arguments = "/uninstall /log:" + log;
+    Start();
+    EXPECT_EQ(ExitCode(), 1u);
+    ExpectAllPromptsAnswered(boxes);
+    EXPECT_EQ(ReadTextFile(library), "changed since");
+    EXPECT_TRUE(FileExists(bridge));
+    EXPECT_FALSE(FileExists(JoinPath(SystemDirectory(), "ocfpcsc1_64.dll")));
+    EXPECT_EQ(ReadTextFile(JoinPath(jre, "lib\\security\\java.policy")), "original policy");
+    EXPECT_NE(Log().find("Zmieniony, pozostawiono: " + library + "\r\n"), std::string::npos) << Log();
 }
 
 // Without /quiet a person answers, as in the window without arguments.

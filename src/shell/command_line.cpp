@@ -4,9 +4,17 @@
 
 #include <string.h>
 
-enum { SWITCH_QUIET, SWITCH_COMPONENTS, SWITCH_READER, SWITCH_LOG, SWITCH_HELP, SWITCH_COUNT };
+enum {
+    SWITCH_QUIET,
+    SWITCH_COMPONENTS,
+    SWITCH_READER,
+    SWITCH_LOG,
+    SWITCH_HELP,
+    SWITCH_UNINSTALL,
+    SWITCH_COUNT
+};
 static const char *const SWITCH_NAMES[SWITCH_COUNT] = {"quiet", "components", "reader", "log",
-                                                       "?"};
+                                                       "?", "uninstall"};
 static_assert(READER_ROW_COUNT <= 10, "a row's number is one digit");
 
 static char LowerAscii(char c)
@@ -126,6 +134,8 @@ void ReadCommandArgument(CommandChoice *choice, const char *argument, int index)
         choice->quiet = 1;
     } else if (which == SWITCH_HELP) {
         choice->help = 1;
+    } else if (which == SWITCH_UNINSTALL) {
+        choice->uninstall = 1;
     } else if (which == SWITCH_LOG) {
         choice->log_argument = index;
     } else if (which == SWITCH_COMPONENTS) {
@@ -138,6 +148,9 @@ void ReadCommandArgument(CommandChoice *choice, const char *argument, int index)
         choice->seen |= 1 << which;
     if (reason == NULL && choice->help && choice->count > 1)
         reason = "Przełącznik /? nie łączy się z innymi";
+    if (reason == NULL && choice->uninstall &&
+        (choice->seen & (1 << SWITCH_COMPONENTS | 1 << SWITCH_READER)))
+        reason = "Przełącznik /uninstall łączy się tylko z /quiet i /log";
     if (reason != NULL && choice->reason[0] == '\0')
         FormatTextBounded(choice->reason, sizeof choice->reason, "%s: %s", reason, argument);
 }

@@ -51,16 +51,36 @@ void RunComponents(const RunChoice *choice, StepOutcomes *steps)
     LogStepEnd(steps, STEP_DRIVER);
 }
 
+// Each fact of a run goes to the record and, in a run with arguments, to its
+// log: the same facts, told once.
+struct RunListeners {
+    Recording *recording;
+    RunLog *log;
+};
+
+void HandRunEvent(int event, const char *path, const char *detail, long long number,
+                  void *context)
+{
+    const RunListeners *listeners = (const RunListeners *)context;
+    if (listeners->recording != NULL)
+        RecordRunEvent(event, path, detail, number, listeners->recording);
+    if (listeners->log != NULL)
+        LogRunEvent(event, path, detail, number, listeners->log);
+}
+
 } // namespace
 
 void RunSteps(const RunChoice *choice, StepOutcomes *steps)
 {
     PrivatePackage package;
+    Recording recording;
 
     for (int step = 0; step < STEP_COUNT; ++step) {
         steps->result[step] = STEP_NOT_RUN;
         steps->message[step][0] = '\0';
     }
+    RunListeners listeners = {StartRecording(&recording) ? &recording : NULL, RunLogInUse()};
+    SetRunListener(HandRunEvent, &listeners);
     // The removal needs nothing of the package, and never ends the chain.
     steps->result[STEP_REMOVAL] = RemovePreviousOcf(steps->message[STEP_REMOVAL],
                                                     STEP_MESSAGE_SIZE);
@@ -78,6 +98,8 @@ void RunSteps(const RunChoice *choice, StepOutcomes *steps)
             LogStepEnd(steps, step);
         }
     }
+    SetRunListener(NULL, NULL);
+    FinishRecording(&recording);
 }
 
 void RunInstallation(HWND dialog, StepOutcomes *steps)

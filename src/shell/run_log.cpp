@@ -25,7 +25,11 @@ void LogRunEvent(int event, const char *path, const char *, long long number, vo
 void StartRunLog(RunLog *log)
 {
     g_log = log;
-    SetRunListener(LogRunEvent, log);
+}
+
+RunLog *RunLogInUse(void)
+{
+    return g_log;
 }
 
 void LogStepEnd(const StepOutcomes *steps, int step)

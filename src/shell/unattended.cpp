@@ -10,17 +10,19 @@ typedef LPWSTR *(WINAPI *SplitCommandLineFunction)(LPCWSTR, int *);
 
 static const char USAGE[] =
     "Użycie: instalator.exe [/quiet] [/components:java,drivers] [/reader:<wiersz>] "
-    "[/log:<plik>]\n\n"
+    "[/log:<plik>] [/uninstall]\n\n"
     "/quiet - bez okien: sterownik czytnika i Java Plug-in, czytnik dla tej wersji Windows\n"
     "/components: - instalowane składniki: java, drivers lub oba\n"
     "/reader: - czytnik z listy: numer wiersza (0, 1) albo jego tekst\n"
     "/log: - plik raportu (UTF-8)\n"
+    "/uninstall - odinstalowanie\n"
     "/? - ta pomoc\n\n"
     "Kody wyjścia: 0 - gotowe; 3010 - gotowe, konieczny restart komputera; 1641 - instalator "
     "sterownika uruchamia ponownie komputer; 1 - gotowe z uwagami; 1602 - przerwane przez "
-    "użytkownika; 1603 - błąd; 1618 - działa już inny instalator; 1622 - nie można użyć pliku "
-    "raportu; 1639 - niezrozumiały wiersz poleceń.";
-static const char CAPTION[] = "Instalator czytnika kart mikroprocesorowych";
+    "użytkownika; 1603 - błąd; 1605 - brak instalacji; 1618 - działa już inny instalator; "
+    "1622 - nie można użyć pliku raportu; 1639 - niezrozumiały wiersz poleceń.";
+const char PROGRAM_TITLE[] = "Instalator czytnika kart mikroprocesorowych";
+const char ANOTHER_INSTANCE_TEXT[] = "Działa już inny instalator";
 
 int HoldInstallerMutex(void)
 {
@@ -88,7 +90,7 @@ static void ShowUsage(const char *reason, UINT icon)
     char text[REASON_SIZE + sizeof USAGE + 2];
     FormatTextBounded(text, sizeof text, "%s%s%s", reason, reason[0] != '\0' ? "\n\n" : "",
                       USAGE);
-    ShowMessageBoxPolish(NULL, text, CAPTION, MB_OK | icon);
+    ShowMessageBoxPolish(NULL, text, PROGRAM_TITLE, MB_OK | icon);
 }
 
 // The row that fits the Windows we run on; the manifest's supportedOS entries
@@ -146,6 +148,8 @@ int RunWithArguments(HINSTANCE instance, int alone)
     } else if (choice.help) {
         ShowUsage("", MB_ICONINFORMATION);
         code = 0;
+    } else if (choice.uninstall) {
+        code = RunUninstall(choice.quiet, alone, log.file, choice.reason);
     } else if (choice.quiet) {
         run.ran = 1;
         code = RunQuietly(&choice, &run.steps, &replaced, &log.facts);

@@ -9,7 +9,7 @@ program=$1 objdump=$2
 # Reviewed: kernel32, user32, advapi32 and comctl32 entries each have Windows
 # Vista or earlier as "Minimum supported client" on their Microsoft page
 # (SetDllDirectoryA: Vista, XP SP1; InitCommonControls and
-# GetVolumeInformationByHandleW: Vista; the rest
+# GetVolumeInformationByHandleW: Vista; RegDeleteKeyExA: Vista, XP x64; the rest
 # Windows 2000 or XP; SHA-256 in the PROV_RSA_AES provider: XP SP3, Vista;
 # GetEnvironmentStrings is the export behind GetEnvironmentStringsA). msvcrt
 # entries are exports of Vista x64's msvcrt.dll
@@ -18,6 +18,8 @@ program=$1 objdump=$2
 # list holds what the program imports, so that a new import is reviewed here.
 reviewed="
 ADVAPI32.DLL RegCloseKey RegEnumKeyA RegOpenKeyExA RegQueryValueExA
+ADVAPI32.DLL RegCreateKeyExA RegDeleteKeyExA RegDeleteValueA RegSetValueExA
+KERNEL32.DLL FlushFileBuffers SetFilePointer GetFileAttributesExA GetLocalTime
 ADVAPI32.DLL ConvertStringSecurityDescriptorToSecurityDescriptorA CryptAcquireContextA
 ADVAPI32.DLL CryptCreateHash CryptDestroyHash CryptGetHashParam CryptHashData CryptReleaseContext
 ADVAPI32.DLL AllocateAndInitializeSid EqualSid FreeSid GetAce GetNamedSecurityInfoA

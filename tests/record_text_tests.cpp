@@ -1,0 +1,105 @@
+// The way back's record, as an elevated uninstall reads it, and what it does
+// with each file.
+#include "shell.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <string>
+
+namespace {
+
+const std::string HASH_A(64, 'a');
+const std::string HASH_B = std::string(63, '0') + "1";
+
+TEST(Record, ReadsOnlyWholeWellFormedRecords)
+{
+    const struct {
+        std::string text;
+        int count;  // -1: refused
+    } cases[] = {
+        {"", 0},
+        {"N- " + HASH_A + " C:\\Windows\\system32\\ocfpcsc1.dll\r\nKS - c:\\j\\ocf1.2.jar\r\n", 2},
+        {"N- " + HASH_A + " C:\\\r\n", -1},                 // a root
+        {"N- " + HASH_A + " C:\\ab\n", -1},                 // LF alone
+        {"N- " + HASH_A + " C:\\ab", -1},                   // no line end
+        {"X- " + HASH_A + " C:\\ab\r\n", -1},
+        {"NS " + HASH_A.substr(1) + "g C:\\ab\r\n", -1},    // not hex
+        {"NS " + std::string(64, 'A') + " C:\\ab\r\n", -1}, // upper case
+        {"K- - ab\\cd\r\n", -1},
+        {"K- - \\\\server\\share\\x\r\n", -1},
+        {"K- - C:\\j\\..\\x\r\n", -1},
+        {"K- - C:\\j\\.\\x\r\n", -1},
+        {"K- - C:\\j\\\\x\r\n", -1},
+        {"K- - C:\\j\\x\\\r\n", -1},
+        {"K- - C:\\j\\a?b\r\n", -1},
+        {"K- - C:\\j\\a\tb\r\n", -1},
+        {"K- - C:\\j\\..x\r\n", 1},
+        {"K- - C:\\" + std::string(257, 'x') + "\r\n", 1},
+        {"K- - C:\\" + std::string(258, 'x') + "\r\n", -1},
+        {"K- - C:\\j\\x\r\nN- - c:\\J\\X\r\n", -1},       // twice
+    };
+    for (const auto &c : cases) {
+        RunRecord record;
+        int read = ReadRecord(c.text.data(), c.text.size(), &record);
+        EXPECT_EQ(read ? record.count : -1, c.count) << c.text;
+    }
+    std::string full;
+    for (int i = 0; i <= RECORD_ENTRIES_MAX; ++i)
+        full += "N- - C:\\" + std::to_string(i) + "x\r\n";
+    RunRecord record;
+    EXPECT_FALSE(ReadRecord(full.data(), full.size(), &record));
+}
+
+TEST(Record, WritesWhatItReads)
+{
+    const std::string text = "KS " + HASH_B + " C:\\Windows\\system32\\ocfpcsc1.dll\r\n"
+                             "N- - C:\\Java\\lib\\security\\java.policy.ocf-bak\r\n";
+    RunRecord record;
+    ASSERT_TRUE(ReadRecord(text.data(), text.size(), &record));
+    std::string written;
+    char line[RECORD_LINE_SIZE];
+    for (int i = 0; i < record.count; ++i) {
+        ASSERT_GT(FormatRecordLine(&record.entry[i], line, sizeof line), 0u);
+        written += line;
+    }
+    EXPECT_EQ(written, text);
+    RecordEntry longest = {RECORD_NEW, 1, 1, {}, {}};
+    memset(longest.path, 'x', PATH_CHARS_MAX);
+    EXPECT_EQ(FormatRecordLine(&longest, line, sizeof line), sizeof line - 1);
+    EXPECT_EQ(FindRecordEntry(&record, "c:\\java\\LIB\\security\\java.policy.ocf-bak"), 1);
+    EXPECT_TRUE(IsSharedLibrary("C:\\Windows\\System32\\OCFPCSC1_64.DLL"));
+    EXPECT_FALSE(IsSharedLibrary("C:\\Java\\lib\\ext\\xocfpcsc1.dll"));
+}
+
+TEST(Record, EachFileIsPutBackOnlyAsTheRunsLeftIt)
+{
+    const unsigned char a[SHA256_SIZE] = {1}, b[SHA256_SIZE] = {2}, o[SHA256_SIZE] = {3};
+    const struct {
+        char kind, left;
+        int now;
+        const unsigned char *now_digest;
+        int expected;
+    } cases[] = {
+        {RECORD_NEW, 1, NOW_PRESENT, a, RESTORE_DELETE},
+        {RECORD_NEW, 1, NOW_PRESENT, b, RESTORE_LEAVE_CHANGED},
+        {RECORD_NEW, 1, NOW_ABSENT, a, RESTORE_NOTHING},
+        {RECORD_NEW, 0, NOW_PRESENT, a, RESTORE_LEAVE_CHANGED},
+        {RECORD_KEPT, 1, NOW_PRESENT, a, RESTORE_PUT_BACK},
+        {RECORD_KEPT, 1, NOW_PRESENT, b, RESTORE_LEAVE_CHANGED},
+        {RECORD_KEPT, 1, NOW_ABSENT, a, RESTORE_LEAVE_CHANGED},
+        {RECORD_KEPT, 1, NOW_PRESENT, o, RESTORE_NOTHING},  // put back by a try before
+        {RECORD_KEPT, 0, NOW_ABSENT, a, RESTORE_PUT_BACK},  // the removed old library
+        {RECORD_KEPT, 0, NOW_PRESENT, b, RESTORE_LEAVE_CHANGED},
+        {RECORD_KEPT, 1, NOW_FOLDER_GONE, a, RESTORE_HOME_GONE},
+        {RECORD_NEW, 1, NOW_FOLDER_GONE, a, RESTORE_HOME_GONE},
+    };
+    for (const auto &c : cases) {
+        RecordEntry entry = {c.kind, 0, c.left, {1}, "C:\\x"};
+        EXPECT_EQ(DecideRestore(&entry, c.now, c.now_digest, c.kind == RECORD_KEPT ? o : nullptr),
+                  c.expected)
+            << c.kind << (int)c.left << c.now << (int)c.now_digest[0];
+    }
+}
+
+} // namespace
