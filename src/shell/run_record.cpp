@@ -130,7 +130,7 @@ static void KeepOriginal(Recording *recording, const char *path)
     }
 }
 
-static void RecordRunEvent(int event, const char *path, const char *detail, long long, void *context)
+void RecordRunEvent(int event, const char *path, const char *detail, long long, void *context)
 {
     Recording *recording = (Recording *)context;
     if (event == RUN_EVENT_WILL_CHANGE) {

@@ -259,6 +259,8 @@ struct Recording {
     int changed;
 };
 int StartRecording(Recording *recording);
+void RecordRunEvent(int event, const char *path, const char *detail, long long number,
+                    void *context);
 void FinishRecording(Recording *recording);
 
 // uninstall.cpp: /uninstall. Asks first in the window, and shows its result;
