@@ -676,6 +676,9 @@ TEST(LauncherTrust, OnlySystemAdministratorsTrustedInstallerAndTheInstallerMayCh
         {"O:BAD:AI(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)(A;;0x4;;;BU)", TRUST_LAUNCHER, true},
         {"O:BAD:AI(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)(A;;0x2;;;BU)", TRUST_CODE_FOLDER, true},
         {"O:BAD:AI(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)(A;;0x4;;;BU)", TRUST_CODE_FOLDER, true},
+        // Files that we add to a code folder take its object-inherit grants.
+        {"O:BAD:P(A;;FA;;;BA)(A;OIIO;0x2;;;BU)", TRUST_CODE_FOLDER, true},
+        {"O:BAD:P(A;;FA;;;BA)(A;OICIIO;GA;;;CO)(A;OICIIO;GXGR;;;BU)", TRUST_CODE_FOLDER, false},
     };
     PSID installer_user = nullptr;
     ASSERT_TRUE(ConvertStringSidToSidA(me.c_str(), &installer_user));

@@ -20,7 +20,7 @@
 //   both: a file added to lib\ext is loaded, and so is a new lib\endorsed,
 //   before the home's own classes.
 // - "ACE_HEADER" (INHERIT_ONLY_ACE): such an ACE does not apply to the object
-//   that holds it.
+//   that holds it; OBJECT_INHERIT_ACE: files made in the folder take it.
 // - "Ownership of Objects", "Access Control Lists": an owner is always
 //   allowed WRITE_DAC, so an owner other than the trusted counts as able to
 //   change; "Null DACLs and Empty DACLs": a null DACL grants everyone all.
@@ -75,6 +75,8 @@ int OthersMayChange(const void *owner, const void *dacl, int kind, const void *i
     SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
     GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
                                FILE_ALL_ACCESS};
+    SID creator_owner = {SID_REVISION, 1, SECURITY_CREATOR_SID_AUTHORITY,
+                         {SECURITY_CREATOR_OWNER_RID}};
     PSID trusted[TRUSTED_SID_COUNT] = {};
     ACCESS_MASK change = ChangeRights(kind);
     int others_may = 1;
@@ -92,7 +94,12 @@ int OthersMayChange(const void *owner, const void *dacl, int kind, const void *i
         if (!GetAce((PACL)dacl, index, (void **)&ace))
             goto done;
         BYTE type = ace->Header.AceType;
-        if ((ace->Header.AceFlags & INHERIT_ONLY_ACE) || type == ACCESS_DENIED_ACE_TYPE ||
+        BYTE flags = ace->Header.AceFlags;
+        // The files that we add to a code folder (lib\ext) take its
+        // object-inherit grants; CREATOR OWNER then stands for us.
+        int for_new_files = kind == TRUST_CODE_FOLDER && (flags & OBJECT_INHERIT_ACE) &&
+                            !EqualSid((PSID)&ace->SidStart, &creator_owner);
+        if (((flags & INHERIT_ONLY_ACE) && !for_new_files) || type == ACCESS_DENIED_ACE_TYPE ||
             type == ACCESS_DENIED_CALLBACK_ACE_TYPE || type == ACCESS_DENIED_OBJECT_ACE_TYPE ||
             type == ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE)
             continue;
