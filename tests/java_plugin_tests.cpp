@@ -632,6 +632,16 @@ TEST(CommandInterpreter, TheLongestLineRunsAndOneMoreCharacterRunsNothing)
     longest.resize(1023 - cmd.size() - (sizeof "\"\" /d /s /c \"\"" - 1), ' ');
     EXPECT_EQ(RunCommandInterpreter((longest + " ").c_str()), -1);
     EXPECT_EQ(RunCommandInterpreter(longest.c_str()), 7);
+    // TEMP and TMP name the current directory; a value that the code page cannot
+    // spell arrives whole, not as its best fit.
+    ScratchDir here;
+    CurrentDirectory inside(here.path());
+    Variable wide("OCF_WIDE", nullptr), narrow("OCF_NARROW", "A"), temp("TEMP", "C:\\");
+    SetEnvironmentVariableW(L"OCF_WIDE", L"\u0100");
+    EXPECT_EQ(RunCommandInterpreter(("if \"%TEMP%|%TMP%\"==\"" + here.path() + "|" + here.path() +
+                                     "\" if not \"%OCF_WIDE%\"==\"%OCF_NARROW%\" exit 5")
+                                        .c_str()),
+              5);
 }
 
 TEST(LauncherTrust, OnlySystemAdministratorsTrustedInstallerAndTheInstallerMayChange)

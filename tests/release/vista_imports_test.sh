@@ -37,7 +37,7 @@ KERNEL32.DLL MoveFileExA ReadFile RemoveDirectoryA SetCurrentDirectoryA SizeofRe
 KERNEL32.DLL WideCharToMultiByte ExpandEnvironmentStringsA FreeEnvironmentStringsA GetCurrentProcess
 KERNEL32.DLL GetEnvironmentStrings GetACP lstrcmpW
 KERNEL32.DLL GetTempPathW GetVolumeInformationByHandleW FindFirstFileW FindNextFileW
-KERNEL32.DLL GetFileAttributesW
+KERNEL32.DLL GetFileAttributesW FreeEnvironmentStringsW GetCurrentDirectoryW GetEnvironmentStringsW
 USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
 USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
 USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow
