@@ -206,19 +206,18 @@ static int MakeListedTarget(char *target, const char *copy, const char *relative
 // the package or differs (it is then not in the copy); -1 when the copy
 // cannot be made.
 static int CopyListedFile(const char *root, const char *copy, const char *relative,
-                          const unsigned char *listed)
+                          const unsigned char *listed, unsigned long long size)
 {
     char source[PATH_BUFFER_SIZE];
     char target[PATH_BUFFER_SIZE];
     unsigned char digest[SHA256_SIZE];
     if (!JoinTo(source, root, relative) || !MakeListedTarget(target, copy, relative))
         return -1;
-    if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES)
-        return 0;
     // The copy is checked, not the package: nobody but an administrator can
     // change it between the check and its use.
-    if (!CopyFileA(source, target, TRUE))
-        return -1;
+    int copied = CopyFileBounded(source, target, size);
+    if (copied <= 0)
+        return copied;
     if (HashFileSha256(target, digest) && memcmp(digest, listed, SHA256_SIZE) == 0)
         return 1;
     SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
@@ -231,11 +230,12 @@ static int CopyListedPackage(const char *root, const char *copy, const char *lis
     char relative[PATH_BUFFER_SIZE];
     char path[PATH_BUFFER_SIZE];
     unsigned char digest[SHA256_SIZE];
+    unsigned long long file_size;
     size_t offset = 0;
     while (offset < size) {
-        if (!ReadPackageListLine(list, size, &offset, digest, relative))
+        if (!ReadPackageListLine(list, size, &offset, digest, &file_size, relative))
             return 0;
-        int copied = CopyListedFile(root, copy, relative, digest);
+        int copied = CopyListedFile(root, copy, relative, digest, file_size);
         if (copied < 0)
             return 0;
         for (int i = 0; i < PACKAGE_SUBDIRECTORY_COUNT && !copied; ++i) {
