@@ -267,4 +267,12 @@ int IsFolderTrusted(const char *folder);
 enum { TREE_DEPTH_MAX = 16 };
 int IsTreeTrusted(const char *folder);
 
+// 1 when the folder open as `folder` (a HANDLE with READ_CONTROL and
+// FILE_READ_ATTRIBUTES) is no reparse point and can be changed as
+// TRUST_CODE_FOLDER by nobody but those and the account that runs us: nobody
+// else can add anything to it, nor change what is in it.
+int IsFolderClosedToOthers(void *folder);
+// 1 unless the full path of a folder is as IsFolderClosedToOthers.
+int OthersMayAddTo(const char *folder);
+
 #endif

@@ -318,3 +318,21 @@ int IsTreeTrusted(const char *folder)
     CloseHandle(handle);
     return trusted;
 }
+
+int IsFolderClosedToOthers(void *folder)
+{
+    InstallerUser token_user;
+    return IsHandleTrusted((HANDLE)folder, 1, TRUST_CODE_FOLDER, ReadInstallerUser(&token_user));
+}
+
+int OthersMayAddTo(const char *folder)
+{
+    HANDLE handle = CreateFileA(folder, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (handle == INVALID_HANDLE_VALUE)
+        return 1;
+    int may = !IsFolderClosedToOthers(handle);
+    CloseHandle(handle);
+    return may;
+}
