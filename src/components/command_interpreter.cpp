@@ -37,15 +37,14 @@ static int HasName(const wchar_t *entry, const char *name)
 // runs as us. TEMP and TMP are set anew: run as SYSTEM, they name the
 // Windows' Temp, where every user may add entries, and java makes fixed
 // names there (hsperfdata_<user>).
-static const char *const REPLACED_VARIABLES[] = {"CLASSPATH", "JAVA_TOOL_OPTIONS",
+enum { FIRST_TEMPORARY_VARIABLE = 4, REPLACED_VARIABLE_COUNT = 6 };
+static const char *const REPLACED_VARIABLES[REPLACED_VARIABLE_COUNT] = {"CLASSPATH", "JAVA_TOOL_OPTIONS",
                                                  "_JAVA_OPTIONS", "JDK_JAVA_OPTIONS", "TEMP",
                                                  "TMP"};
 
-static const wchar_t *const TEMPORARY_NAMES[] = {L"TEMP=", L"TMP="};
-
 static int IsReplacedVariable(const wchar_t *entry)
 {
-    for (size_t i = 0; i < sizeof REPLACED_VARIABLES / sizeof REPLACED_VARIABLES[0]; ++i) {
+    for (size_t i = 0; i < REPLACED_VARIABLE_COUNT; ++i) {
         if (HasName(entry, REPLACED_VARIABLES[i]))
             return 1;
     }
@@ -83,11 +82,12 @@ static wchar_t *EnvironmentForCommands(void)
             written += size;
         }
     }
-    for (const wchar_t *name : TEMPORARY_NAMES) {
-        size_t length = wcslen(name);
-        memcpy(filtered + written, name, length * sizeof *filtered);
-        memcpy(filtered + written + length, current, (current_length + 1) * sizeof *filtered);
-        written += length + current_length + 1;
+    for (size_t i = FIRST_TEMPORARY_VARIABLE; i < REPLACED_VARIABLE_COUNT; ++i) {
+        for (const char *c = REPLACED_VARIABLES[i]; *c != '\0'; ++c)
+            filtered[written++] = (wchar_t)*c;
+        filtered[written++] = L'=';
+        memcpy(filtered + written, current, (current_length + 1) * sizeof *filtered);
+        written += current_length + 1;
     }
     filtered[written] = L'\0';
 

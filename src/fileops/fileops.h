@@ -257,6 +257,8 @@ const void *ReadInstallerUser(InstallerUser *buffer);
 // runs us, and none of them is a reparse point: nobody else can delete, rename
 // or replace what is in it. 0 otherwise, and when any cannot be read.
 int IsFolderTrusted(const char *folder);
+// IsFolderTrusted with the folder itself checked as `kind`.
+int IsFolderTrustedAs(const char *folder, int kind);
 
 // 1 when a program's tree at the full path `folder` is as safe to write into
 // and run from: every folder above it as by IsFolderTrusted, the folder and
@@ -272,7 +274,5 @@ int IsTreeTrusted(const char *folder);
 // TRUST_CODE_FOLDER by nobody but those and the account that runs us: nobody
 // else can add anything to it, nor change what is in it.
 int IsFolderClosedToOthers(void *folder);
-// 1 unless the full path of a folder is as IsFolderClosedToOthers.
-int OthersMayAddTo(const char *folder);
 
 #endif

@@ -197,7 +197,7 @@ static HANDLE OpenTrustedFolder(const char *folder, int last_kind, wchar_t *wide
         !MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, folder, -1, wide, PATH_BUFFER_SIZE))
         return NULL;
     if (wide[0] == L'\\') {
-        wcscpy(root + 4, L"UNC");
+        root[4] = L'U', root[5] = L'N', root[6] = L'C';
         // \\server\share\ is the root.
         for (int separators = 0; wide[at] != L'\0' && separators < 2; ++at)
             separators += wide[at] == L'\\';
@@ -234,16 +234,20 @@ static HANDLE OpenTrustedFolder(const char *folder, int last_kind, wchar_t *wide
     return NULL;
 }
 
-int IsFolderTrusted(const char *folder)
+int IsFolderTrustedAs(const char *folder, int kind)
 {
     wchar_t wide[PATH_BUFFER_SIZE];
     InstallerUser token_user;
-    HANDLE handle =
-        OpenTrustedFolder(folder, TRUST_PATH_FOLDER, wide, ReadInstallerUser(&token_user));
+    HANDLE handle = OpenTrustedFolder(folder, kind, wide, ReadInstallerUser(&token_user));
     if (handle == NULL)
         return 0;
     CloseHandle(handle);
     return 1;
+}
+
+int IsFolderTrusted(const char *folder)
+{
+    return IsFolderTrustedAs(folder, TRUST_PATH_FOLDER);
 }
 
 // Appends `name` to the wide path `path` (PATH_BUFFER_SIZE) with a backslash;
@@ -325,14 +329,3 @@ int IsFolderClosedToOthers(void *folder)
     return IsHandleTrusted((HANDLE)folder, 1, TRUST_CODE_FOLDER, ReadInstallerUser(&token_user));
 }
 
-int OthersMayAddTo(const char *folder)
-{
-    HANDLE handle = CreateFileA(folder, READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (handle == INVALID_HANDLE_VALUE)
-        return 1;
-    int may = !IsFolderClosedToOthers(handle);
-    CloseHandle(handle);
-    return may;
-}

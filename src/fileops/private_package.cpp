@@ -117,7 +117,7 @@ static int MakePrivateFolder(const char *temporary, char *copy, HANDLE *folder)
     int made = 0;
     if (temporary[0] == '\0' || !IsFolderTrusted(temporary))
         return 0;
-    restart_deletes_allowed = !OthersMayAddTo(temporary);
+    restart_deletes_allowed = IsFolderTrustedAs(temporary, TRUST_CODE_FOLDER);
     RemoveLeftoverCopies(temporary);
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
             "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, NULL))
