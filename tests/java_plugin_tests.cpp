@@ -305,7 +305,8 @@ TEST_F(JavaPlugin, EachCommandRunsHomeAfterHomeUntilItHasExitedWithZeroOnce)
 TEST_F(JavaPlugin, AHomeThatOthersMayChangeGetsNothing)
 {
     // Wine shows a folder of another Unix user, root's /tmp, as Anonymous's
-    // with full access; the fixture's C:\links\jre holds a link in lib\ext.
+    // with full access; the fixture's C:\links\jre holds a link in lib\ext,
+    // and its C:\links\wide one in a folder that ANSI names as its sibling.
     std::string open_home = "Z:\\tmp\\ocf-test-" + std::to_string(GetCurrentProcessId());
     ASSERT_TRUE(PlaceRecordingProgram(open_home + "\\bin\\java.exe"));
     ASSERT_TRUE(MakeDirectories(open_home + "\\lib\\ext"));
@@ -313,9 +314,10 @@ TEST_F(JavaPlugin, AHomeThatOthersMayChangeGetsNothing)
     Register(JRE, "a", home);
     Register(JRE, "b", open_home);
     Register(JRE, "c", "C:\\links\\jre");
+    Register(JRE, "d", "C:\\links\\wide");
 
     EXPECT_EQ(Install(), RESULT_WARNING);
-    EXPECT_EQ(message, Partial(3, 1, 1, 3));
+    EXPECT_EQ(message, Partial(4, 1, 1, 3));
     EXPECT_TRUE(Calls(open_home).empty());
     EXPECT_EQ(Calls(home), CommandsOf(home));
     // The bridge libraries go to the last JRE that we trust.
