@@ -576,6 +576,27 @@ TEST_F(JavaPlugin, NothingIsWrittenThroughALinkMadeWhileAPromptIsOpen)
     EXPECT_FALSE(FileExists("C:\\links\\target\\java.policy.ocf-bak"));
 }
 
+TEST_F(JavaPlugin, RetryDeletesNothingThroughALinkMadeAboveItsTarget)
+{
+    // While the prompt for the read-only policy waits, "security" becomes a
+    // link to a folder with someone else's java.policy.
+    std::string home = MakeHome("jre");
+    const std::string lib = home + "\\lib", movable = "C:\\links\\movable\\lib";
+    const std::string theirs = "C:\\links\\target\\java.policy";
+    SetReadOnly(lib + "\\security\\java.policy", true);
+    ASSERT_TRUE(WriteTextFile(theirs, "someone else's"));
+    Register(JRE, "1.8", home);
+    prompts.Queue(IDRETRY, [&] {
+        MoveFileA(lib.c_str(), (lib + " away").c_str());
+        MoveFileA(movable.c_str(), lib.c_str());
+    });
+
+    Install();
+    MoveFileA(lib.c_str(), movable.c_str());  // RemoveTree would follow the link
+    EXPECT_EQ(ReadTextFile(theirs), "someone else's");
+    DeleteFileA(theirs.c_str());
+}
+
 TEST_F(JavaPlugin, CommandsRunThroughTheInterpreterThatComspecNames)
 {
     std::string home = MakeHome("jre");
