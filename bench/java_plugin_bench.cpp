@@ -3,12 +3,15 @@
 // launcher as bin\java.exe (the policy commands run for the first home only:
 // both succeed there). Then IsTreeTrusted, the walk that decides whether a
 // home is ours to write into, over one home of 1,000 files in 100 folders,
-// against the step's time per home of 16. Prints each run and the median in ms:
+// against the step's time per home of 16, and against a bare loop that opens
+// each folder and file of the same tree and reads its security (the open is
+// the bound). Prints each run and the median in ms:
 //   java_plugin_bench PACKAGE_DIR LAUNCHER HOMES_DIR RUNS
 #include "components.h"
 #include "fileops.h"
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -75,6 +78,45 @@ bool MakeTree(const std::string &root)
     return made;
 }
 
+// Every folder and file of MakeTree's tree.
+std::vector<std::string> TreeEntries(const std::string &root)
+{
+    std::vector<std::string> entries;
+    for (int i = 0; i < 100; ++i) {
+        std::string folder = root + "\\d" + std::to_string(i / 10);
+        if (i % 10 != 0)
+            folder += "\\s" + std::to_string(i % 10);
+        entries.push_back(folder);
+        for (int file = 0; file < 10; ++file)
+            entries.push_back(folder + "\\f" + std::to_string(file) + ".jar");
+    }
+    return entries;
+}
+
+double BareSecurityReadsMs(const std::vector<std::string> &entries, double frequency)
+{
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    for (const std::string &path : entries) {
+        HANDLE file = CreateFileA(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                  OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+        PSECURITY_DESCRIPTOR descriptor = NULL;
+        PSID owner;
+        PACL dacl;
+        if (file == INVALID_HANDLE_VALUE ||
+            GetSecurityInfo(file, SE_FILE_OBJECT,
+                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, NULL,
+                            &dacl, NULL, &descriptor) != ERROR_SUCCESS)
+            return -1;
+        LocalFree(descriptor);
+        CloseHandle(file);
+    }
+    QueryPerformanceCounter(&end);
+    return (double)(end.QuadPart - start.QuadPart) * 1000.0 / frequency;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -133,9 +175,11 @@ int main(int argc, char **argv)
     std::string tree = homes + "\\tree";
     if (!MakeTree(tree))
         return 1;
-    std::vector<double> walk_ms;
+    std::vector<double> walk_ms, bare_ms;
+    std::vector<std::string> entries = TreeEntries(tree);
     int trusted = 0;
     for (int run = 1; run <= runs; ++run) {
+        bare_ms.push_back(BareSecurityReadsMs(entries, (double)frequency.QuadPart));
         LARGE_INTEGER start, end;
         QueryPerformanceCounter(&start);
         trusted = IsTreeTrusted(tree.c_str());
@@ -148,5 +192,10 @@ int main(int argc, char **argv)
         printf(" %.1f", value);
     printf("  median_ms: %.1f\nwalk per home %.1f ms, Java step per home of 16 %.1f ms\n",
            Median(walk_ms), Median(walk_ms), step_ms);
+    printf("bare security reads, %zu entries  runs:", entries.size());
+    for (double value : bare_ms)
+        printf(" %.1f", value);
+    printf("  median_ms: %.1f\nhome walk / bare security reads: %.2fx\n", Median(bare_ms),
+           Median(walk_ms) / Median(bare_ms));
     return trusted ? 0 : 1;
 }

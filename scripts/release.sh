@@ -112,7 +112,7 @@ python3 scripts/lib/release_zip.py "$staging" "$release/$name.zip"
 # sha256sum -c; the program's own line is its signed one.
 {
     (cd "$release" && sha256sum "$name.zip")
-    cat "$package_list"
+    sed -E 's/^([0-9a-f]{64}) [0-9]+  /\1  /' "$package_list"
     (cd "$staging" && sha256sum instalator.exe)
 } >"$release/SHA256SUMS"
 rm -rf "$staging"

@@ -33,6 +33,21 @@ protected:
     PromptAnswerer prompts{CONFLICT_PROMPT_CAPTION};
 };
 
+// The package's private copy: a source of another size than listed leaves
+// nothing; one of the listed size keeps its last-write time.
+TEST_F(GuardedCopy, BoundedCopyTakesOnlyASourceOfTheListedSize)
+{
+    SetWriteTime(source, 2020, 5, 6, 7, 8, 9);
+    for (unsigned long long size : {10ull, 12ull})
+        EXPECT_EQ(CopyFileBounded(source.c_str(), target.c_str(), size), 0);
+    EXPECT_EQ(CopyFileBounded((dir / "missing").c_str(), target.c_str(), 11), 0);
+    EXPECT_FALSE(FileExists(target));
+    EXPECT_EQ(CopyFileBounded(source.c_str(), target.c_str(), 11), 1);
+    EXPECT_EQ(ReadTextFile(target), "new content");
+    SetReadOnly(target, true);  // placed without a prompt for the same time only
+    EXPECT_EQ(CopyFileGuarded(source.c_str(), target.c_str(), 1), COPY_OK);
+}
+
 TEST_F(GuardedCopy, NewTargetGetsTheSourceAndIsNeverReadOnly)
 {
     SetReadOnly(source, true);

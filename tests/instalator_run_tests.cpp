@@ -439,7 +439,7 @@ TEST_F(InstallerRun, ListedProgramStartsAndPlacesOnlyWhatTheReleaseHeld)
 
 // A temporary folder below a link, which others could redirect, holds no
 // copy: the run works from one in the Windows directory's Temp, and leaves
-// none behind.
+// none behind, nor what an earlier run left.
 TEST_F(InstallerRun, ATemporaryFolderBelowALinkGivesWayToTheWindowsTemp)
 {
     char tmp[MAX_PATH] = "", temp[MAX_PATH] = "";
@@ -447,6 +447,10 @@ TEST_F(InstallerRun, ATemporaryFolderBelowALinkGivesWayToTheWindowsTemp)
     GetEnvironmentVariableA("TEMP", temp, sizeof temp);
     SetEnvironmentVariableA("TMP", "C:\\links\\link");
     SetEnvironmentVariableA("TEMP", "C:\\links\\link");
+    // A copy that an earlier run left there goes now.
+    const std::string leftover = WindowsDirectory() + "\\Temp\\instalator-1-0";
+    ASSERT_TRUE(MakeDirectories(leftover + "\\Drivers"));
+    ASSERT_TRUE(WriteTextFile(leftover + "\\Drivers\\twin.bat", "left"));
     HWND dialog = OpenDialog();
     SetEnvironmentVariableA("TMP", tmp);
     SetEnvironmentVariableA("TEMP", temp);
@@ -458,6 +462,7 @@ TEST_F(InstallerRun, ATemporaryFolderBelowALinkGivesWayToTheWindowsTemp)
     const std::string copy = calls[0].substr(0, calls[0].find("\\sun\t"));
     EXPECT_EQ(Lower(copy).find(Lower(WindowsDirectory()) + "\\temp\\instalator-"), 0u) << copy;
     EXPECT_FALSE(DirectoryExists(copy));
+    EXPECT_FALSE(DirectoryExists(leftover));
     CloseAfterRun(dialog);
 }
 

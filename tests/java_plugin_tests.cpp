@@ -305,7 +305,8 @@ TEST_F(JavaPlugin, EachCommandRunsHomeAfterHomeUntilItHasExitedWithZeroOnce)
 TEST_F(JavaPlugin, AHomeThatOthersMayChangeGetsNothing)
 {
     // Wine shows a folder of another Unix user, root's /tmp, as Anonymous's
-    // with full access; the fixture's C:\links\jre holds a link in lib\ext.
+    // with full access; the fixture's C:\links\jre holds a link in lib\ext,
+    // and its C:\links\wide one in a folder that ANSI names as its sibling.
     std::string open_home = "Z:\\tmp\\ocf-test-" + std::to_string(GetCurrentProcessId());
     ASSERT_TRUE(PlaceRecordingProgram(open_home + "\\bin\\java.exe"));
     ASSERT_TRUE(MakeDirectories(open_home + "\\lib\\ext"));
@@ -313,9 +314,10 @@ TEST_F(JavaPlugin, AHomeThatOthersMayChangeGetsNothing)
     Register(JRE, "a", home);
     Register(JRE, "b", open_home);
     Register(JRE, "c", "C:\\links\\jre");
+    Register(JRE, "d", "C:\\links\\wide");
 
     EXPECT_EQ(Install(), RESULT_WARNING);
-    EXPECT_EQ(message, Partial(3, 1, 1, 3));
+    EXPECT_EQ(message, Partial(4, 1, 1, 3));
     EXPECT_TRUE(Calls(open_home).empty());
     EXPECT_EQ(Calls(home), CommandsOf(home));
     // The bridge libraries go to the last JRE that we trust.
@@ -574,6 +576,27 @@ TEST_F(JavaPlugin, NothingIsWrittenThroughALinkMadeWhileAPromptIsOpen)
     EXPECT_FALSE(FileExists("C:\\links\\target\\java.policy.ocf-bak"));
 }
 
+TEST_F(JavaPlugin, RetryDeletesNothingThroughALinkMadeAboveItsTarget)
+{
+    // While the prompt for the read-only policy waits, "security" becomes a
+    // link to a folder with someone else's java.policy.
+    std::string home = MakeHome("jre");
+    const std::string lib = home + "\\lib", movable = "C:\\links\\movable\\lib";
+    const std::string theirs = "C:\\links\\target\\java.policy";
+    SetReadOnly(lib + "\\security\\java.policy", true);
+    ASSERT_TRUE(WriteTextFile(theirs, "someone else's"));
+    Register(JRE, "1.8", home);
+    prompts.Queue(IDRETRY, [&] {
+        MoveFileA(lib.c_str(), (lib + " away").c_str());
+        MoveFileA(movable.c_str(), lib.c_str());
+    });
+
+    Install();
+    MoveFileA(lib.c_str(), movable.c_str());  // RemoveTree would follow the link
+    EXPECT_EQ(ReadTextFile(theirs), "someone else's");
+    DeleteFileA(theirs.c_str());
+}
+
 TEST_F(JavaPlugin, CommandsRunThroughTheInterpreterThatComspecNames)
 {
     std::string home = MakeHome("jre");
@@ -632,6 +655,16 @@ TEST(CommandInterpreter, TheLongestLineRunsAndOneMoreCharacterRunsNothing)
     longest.resize(1023 - cmd.size() - (sizeof "\"\" /d /s /c \"\"" - 1), ' ');
     EXPECT_EQ(RunCommandInterpreter((longest + " ").c_str()), -1);
     EXPECT_EQ(RunCommandInterpreter(longest.c_str()), 7);
+    // TEMP and TMP name the current directory; a value that the code page cannot
+    // spell arrives whole, not as its best fit.
+    ScratchDir here;
+    CurrentDirectory inside(here.path());
+    Variable wide("OCF_WIDE", nullptr), narrow("OCF_NARROW", "A"), temp("TEMP", "C:\\");
+    SetEnvironmentVariableW(L"OCF_WIDE", L"\u0100");
+    EXPECT_EQ(RunCommandInterpreter(("if \"%TEMP%|%TMP%\"==\"" + here.path() + "|" + here.path() +
+                                     "\" if not \"%OCF_WIDE%\"==\"%OCF_NARROW%\" exit 5")
+                                        .c_str()),
+              5);
 }
 
 TEST(LauncherTrust, OnlySystemAdministratorsTrustedInstallerAndTheInstallerMayChange)
@@ -676,6 +709,9 @@ TEST(LauncherTrust, OnlySystemAdministratorsTrustedInstallerAndTheInstallerMayCh
         {"O:BAD:AI(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)(A;;0x4;;;BU)", TRUST_LAUNCHER, true},
         {"O:BAD:AI(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)(A;;0x2;;;BU)", TRUST_CODE_FOLDER, true},
         {"O:BAD:AI(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)(A;;0x4;;;BU)", TRUST_CODE_FOLDER, true},
+        // Files that we add to a code folder take its object-inherit grants.
+        {"O:BAD:P(A;;FA;;;BA)(A;OIIO;0x2;;;BU)", TRUST_CODE_FOLDER, true},
+        {"O:BAD:P(A;;FA;;;BA)(A;OICIIO;GA;;;CO)(A;OICIIO;GXGR;;;BU)", TRUST_CODE_FOLDER, false},
     };
     PSID installer_user = nullptr;
     ASSERT_TRUE(ConvertStringSidToSidA(me.c_str(), &installer_user));

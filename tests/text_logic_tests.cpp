@@ -202,35 +202,41 @@ TEST(ParentDirectoryLength, KeepsTheLastBackslash)
     EXPECT_EQ(ParentDirectoryLength("", 0), 0u);
 }
 
-// A release's package list: sha256sum's lines, and nothing that could name a
-// file outside the package.
+// A release's package list: sha256sum's lines with each file's size, and
+// nothing that could name a file outside the package.
 TEST(PackageListLine, ReadsSha256sumLinesWithRelativePathsOnly)
 {
     const std::string hex = "00ff" + std::string(56, 'a') + "0A1b";
+    const std::string lead = hex + " 9999999999999999999";
     const struct {
         std::string line;
         const char *path;  // null: refused
     } cases[] = {
-        {hex + "  Drivers/twin8_64.bat\n", "Drivers\\twin8_64.bat"},
-        {hex + "  sun/.java.policy\nnext", "sun\\.java.policy"},
-        {hex + "  Drivers/twin8_64.bat", nullptr},  // no line end
-        {hex + " *sun/java.policy\n", nullptr},     // binary-mode mark
-        {hex.substr(1) + "g  sun/a\n", nullptr},
-        {hex + "  /sun/a\n", nullptr},
-        {hex + "  sun//a\n", nullptr},
-        {hex + "  sun/../../a\n", nullptr},
-        {hex + "  C:/a\n", nullptr},
-        {hex + "  sun\\a\n", nullptr},
-        {hex + "  sun/\xB1\n", nullptr},
-        {hex + "  \n", nullptr},
-        {hex + "  " + std::string(261, 'a') + "\n", nullptr},
-        {hex + "  " + std::string(260, 'a') + "\n", "260"},
+        {lead + "  Drivers/twin8_64.bat\n", "Drivers\\twin8_64.bat"},
+        {lead + "  sun/.java.policy\nnext", "sun\\.java.policy"},
+        {lead + "  Drivers/twin8_64.bat", nullptr},  // no line end
+        {lead + " *sun/java.policy\n", nullptr},     // binary-mode mark
+        {hex.substr(1) + "g 1  sun/a\n", nullptr},
+        {hex + "  sun/a\n", nullptr},                // no size
+        {hex + " 1 sun/a\n", nullptr},
+        {hex + " 12345678901234567890  sun/a\n", nullptr},
+        {lead + "  /sun/a\n", nullptr},
+        {lead + "  sun//a\n", nullptr},
+        {lead + "  sun/../../a\n", nullptr},
+        {lead + "  C:/a\n", nullptr},
+        {lead + "  sun\\a\n", nullptr},
+        {lead + "  sun/\xB1\n", nullptr},
+        {lead + "  \n", nullptr},
+        {lead + "  " + std::string(261, 'a') + "\n", nullptr},
+        {lead + "  " + std::string(260, 'a') + "\n", "260"},
     };
     for (const auto &c : cases) {
         unsigned char digest[SHA256_SIZE] = {};
+        unsigned long long size = 0;
         char path[PATH_BUFFER_SIZE] = "untouched";
         size_t offset = 0;
-        int read = ReadPackageListLine(c.line.data(), c.line.size(), &offset, digest, path);
+        int read = ReadPackageListLine(c.line.data(), c.line.size(), &offset, digest, &size,
+                                       path);
         EXPECT_EQ(read, c.path != nullptr) << c.line;
         if (!read || c.path == nullptr)
             continue;
@@ -238,6 +244,7 @@ TEST(PackageListLine, ReadsSha256sumLinesWithRelativePathsOnly)
         EXPECT_EQ(digest[0], 0x00);
         EXPECT_EQ(digest[1], 0xff);
         EXPECT_EQ(digest[31], 0x1b);
+        EXPECT_EQ(size, 9999999999999999999ull);
         EXPECT_EQ(std::string(path), strcmp(c.path, "260") == 0 ? std::string(260, 'a') : c.path);
     }
 }

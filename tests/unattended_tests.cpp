@@ -223,6 +223,13 @@ TEST_F(Unattended, ACommandLineNotUnderstoodDoesNothing)
     // A log below a link would be written wherever the link leads.
     EXPECT_EQ(Run("/quiet /log:C:\\links\\link\\install.log"), 1622u);
     EXPECT_FALSE(FileExists("C:\\links\\target\\install.log"));
+    // So would one through a second name. A log that is a link itself Wine
+    // cannot show: it follows a Unix link to a file as that file.
+    const std::string elsewhere = package / "elsewhere.log", second = package / "second.log";
+    ASSERT_TRUE(WriteTextFile(elsewhere, "not ours"));
+    ASSERT_TRUE(CreateHardLinkA(second.c_str(), elsewhere.c_str(), nullptr));
+    EXPECT_EQ(Run("/quiet /log:" + second), 1639u);
+    EXPECT_EQ(ReadTextFile(elsewhere), "not ours");
     EXPECT_TRUE(NothingPlaced());
 }
 

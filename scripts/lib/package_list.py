@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the list of a package's files that instalator.exe carries and checks
-its private copy against: one line "<sha256>  <path>" per file, sha256sum's
-own format, paths relative to the package with forward slashes, sorted by
+its private copy against: one line "<sha256> <size>  <path>" per file,
+sha256sum's own with the size in bytes (release.sh takes it out for
+SHA256SUMS), paths relative to the package with forward slashes, sorted by
 path; the installer itself is left out.
 
     package_list.py PACKAGE_DIR LIST_FILE
@@ -35,7 +36,8 @@ def sha256_of(path):
 
 
 def list_lines(root):
-    return "".join(f"{sha256_of(os.path.join(root, path))}  {path}\n"
+    return "".join(f"{sha256_of(os.path.join(root, path))} "
+                   f"{os.path.getsize(os.path.join(root, path))}  {path}\n"
                    for path in package_files(root))
 
 

@@ -136,13 +136,19 @@ enum { SHA256_SIZE = 32 };
 // file cannot be read whole.
 int HashFileSha256(const char *path, unsigned char digest[SHA256_SIZE]);
 // Pure: the line of a package list that starts at `*offset` of `list`
-// (`length` bytes): "<64 hex digits>  <path>\n", as sha256sum writes it. Gives
-// its digest and its path with backslashes in `path` (PATH_BUFFER_SIZE bytes)
-// and moves `*offset` past the line. 0 for a line of another form, and for a
+// (`length` bytes): "<64 hex digits> <size in bytes>  <path>\n", sha256sum's
+// line with the file's size, in up to 19 digits. Gives its digest, its size
+// and its path with backslashes in `path` (PATH_BUFFER_SIZE bytes) and moves
+// `*offset` past the line. 0 for a line of another form, and for a
 // path that is not relative, has an empty or ".." element, or holds anything
 // but printable ASCII without ':' and backslash.
 int ReadPackageListLine(const char *list, size_t length, size_t *offset,
-                        unsigned char digest[SHA256_SIZE], char *path);
+                        unsigned char digest[SHA256_SIZE], unsigned long long *size, char *path);
+// Copies `source` to the new file `target` if it holds `size` bytes, never
+// writing more (bounded_copy.cpp): 1 when copied, 0 when the source is
+// missing or of another size, -1 when the copy cannot be made. Keeps the
+// source's last-write time; nothing is left at `target` unless copied.
+int CopyFileBounded(const char *source, const char *target, unsigned long long size);
 
 // A refused copy (CopyFileGuarded) prompts with Abort, Retry and Ignore:
 // Abort is COPY_ABORTED, Retry clears the target's read-only attribute,
@@ -262,6 +268,8 @@ const void *ReadInstallerUser(InstallerUser *buffer);
 // runs us, and none of them is a reparse point: nobody else can delete, rename
 // or replace what is in it. 0 otherwise, and when any cannot be read.
 int IsFolderTrusted(const char *folder);
+// IsFolderTrusted with the folder itself checked as `kind`.
+int IsFolderTrustedAs(const char *folder, int kind);
 
 // 1 when a program's tree at the full path `folder` is as safe to write into
 // and run from: every folder above it as by IsFolderTrusted, the folder and
@@ -271,5 +279,11 @@ int IsFolderTrusted(const char *folder);
 // deeper, or a path does not fit a path buffer. One walk of the whole tree.
 enum { TREE_DEPTH_MAX = 16 };
 int IsTreeTrusted(const char *folder);
+
+// 1 when the folder open as `folder` (a HANDLE with READ_CONTROL and
+// FILE_READ_ATTRIBUTES) is no reparse point and can be changed as
+// TRUST_CODE_FOLDER by nobody but those and the account that runs us: nobody
+// else can add anything to it, nor change what is in it.
+int IsFolderClosedToOthers(void *folder);
 
 #endif

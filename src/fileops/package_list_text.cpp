@@ -1,6 +1,6 @@
 #include "fileops.h"
 
-enum { HEX_DIGITS = 2 * SHA256_SIZE };
+enum { HEX_DIGITS = 2 * SHA256_SIZE, SIZE_DIGITS_MAX = 19 };
 
 static int HexValue(char c)
 {
@@ -39,7 +39,7 @@ static int CopyListedPath(const char *text, size_t count, char *path)
 }
 
 int ReadPackageListLine(const char *list, size_t length, size_t *offset,
-                        unsigned char digest[SHA256_SIZE], char *path)
+                        unsigned char digest[SHA256_SIZE], unsigned long long *size, char *path)
 {
     size_t start = *offset;
     size_t end = start;
@@ -54,9 +54,16 @@ int ReadPackageListLine(const char *list, size_t length, size_t *offset,
             return 0;
         digest[i / 2] = (unsigned char)(high * 16 + low);
     }
-    if (list[start + HEX_DIGITS] != ' ' || list[start + HEX_DIGITS + 1] != ' ')
+    size_t digits = start + HEX_DIGITS + 1;
+    size_t at = digits;
+    *size = 0;
+    if (list[start + HEX_DIGITS] != ' ')
         return 0;
-    if (!CopyListedPath(list + start + HEX_DIGITS + 2, end - start - HEX_DIGITS - 2, path))
+    while (at < end && at - digits < SIZE_DIGITS_MAX && list[at] >= '0' && list[at] <= '9')
+        *size = *size * 10 + (unsigned)(list[at++] - '0');
+    if (at == digits || end - at < 2 || list[at] != ' ' || list[at + 1] != ' ')
+        return 0;
+    if (!CopyListedPath(list + at + 2, end - at - 2, path))
         return 0;
     *offset = end + 1;
     return 1;

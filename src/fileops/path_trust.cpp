@@ -3,6 +3,7 @@
 #include <string.h>
 #include <windows.h>
 #include <aclapi.h>
+#include <winternl.h>
 
 // We run elevated, so a launcher that another user can swap runs their code
 // with our rights. The rule follows Microsoft's documentation:
@@ -19,7 +20,7 @@
 //   both: a file added to lib\ext is loaded, and so is a new lib\endorsed,
 //   before the home's own classes.
 // - "ACE_HEADER" (INHERIT_ONLY_ACE): such an ACE does not apply to the object
-//   that holds it.
+//   that holds it; OBJECT_INHERIT_ACE: files made in the folder take it.
 // - "Ownership of Objects", "Access Control Lists": an owner is always
 //   allowed WRITE_DAC, so an owner other than the trusted counts as able to
 //   change; "Null DACLs and Empty DACLs": a null DACL grants everyone all.
@@ -74,6 +75,8 @@ int OthersMayChange(const void *owner, const void *dacl, int kind, const void *i
     SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
     GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
                                FILE_ALL_ACCESS};
+    SID creator_owner = {SID_REVISION, 1, SECURITY_CREATOR_SID_AUTHORITY,
+                         {SECURITY_CREATOR_OWNER_RID}};
     PSID trusted[TRUSTED_SID_COUNT] = {};
     ACCESS_MASK change = ChangeRights(kind);
     int others_may = 1;
@@ -91,7 +94,12 @@ int OthersMayChange(const void *owner, const void *dacl, int kind, const void *i
         if (!GetAce((PACL)dacl, index, (void **)&ace))
             goto done;
         BYTE type = ace->Header.AceType;
-        if ((ace->Header.AceFlags & INHERIT_ONLY_ACE) || type == ACCESS_DENIED_ACE_TYPE ||
+        BYTE flags = ace->Header.AceFlags;
+        // The files that we add to a code folder (lib\ext) take its
+        // object-inherit grants; CREATOR OWNER then stands for us.
+        int for_new_files = kind == TRUST_CODE_FOLDER && (flags & OBJECT_INHERIT_ACE) &&
+                            !EqualSid((PSID)&ace->SidStart, &creator_owner);
+        if (((flags & INHERIT_ONLY_ACE) && !for_new_files) || type == ACCESS_DENIED_ACE_TYPE ||
             type == ACCESS_DENIED_CALLBACK_ACE_TYPE || type == ACCESS_DENIED_OBJECT_ACE_TYPE ||
             type == ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE)
             continue;
@@ -113,54 +121,6 @@ done:
     return others_may;
 }
 
-// By name: measured under Wine no dearer than a handle and GetSecurityInfo,
-// and there is no handle to release.
-static int IsSecurityTrusted(const char *path, int kind, const void *installer_user)
-{
-    PSID owner = NULL;
-    PACL dacl = NULL;
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    if (GetNamedSecurityInfoA((char *)path, SE_FILE_OBJECT,
-                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                              NULL, &dacl, NULL, &descriptor) != ERROR_SUCCESS)
-        return 0;
-    int trusted = !OthersMayChange(owner, dacl, kind, installer_user);
-    LocalFree(descriptor);
-    return trusted;
-}
-
-// 1 when the object at `path` is no reparse point and nobody but the trusted
-// and `installer_user` may change it as an object of `kind`. A reparse point
-// could lead elsewhere by the will of its owner; telling the harmless ones
-// apart is not worth it.
-static int OnlyTrustedMayChange(const char *path, int kind, const void *installer_user)
-{
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return 0;
-    return IsSecurityTrusted(path, kind, installer_user);
-}
-
-// Cuts `path` to its folder; 0 at a root (C:\ or \\server\share).
-static int CutToParent(char *path)
-{
-    size_t length = strlen(path);
-    size_t end = SeparatorEnd(path, length);
-    if (end == 0 || end == length)
-        return 0;
-    char *last = path + end - 1;
-    if (path[0] == '\\' && path[1] == '\\') {
-        const char *share = strchr(path + 2, '\\');
-        if (share == NULL || last <= share)
-            return 0;
-    } else if (last == path + 2) {
-        last[1] = '\0';  // keeps the drive root's backslash
-        return 1;
-    }
-    *last = '\0';
-    return 1;
-}
-
 // The account that runs us: the administrator who typed the password, or in
 // Admin Approval Mode the user, which Windows does not treat as a boundary.
 const void *ReadInstallerUser(InstallerUser *buffer)
@@ -174,75 +134,198 @@ const void *ReadInstallerUser(InstallerUser *buffer)
     return read ? ((TOKEN_USER *)buffer->bytes)->User.Sid : NULL;
 }
 
-int IsFolderTrusted(const char *folder)
-{
-    char walked[PATH_BUFFER_SIZE];
-    InstallerUser token_user;
+typedef LONG(WINAPI *NtCreateFileFunction)(HANDLE *, ACCESS_MASK, OBJECT_ATTRIBUTES *,
+                                           IO_STATUS_BLOCK *, LARGE_INTEGER *, ULONG, ULONG, ULONG,
+                                           ULONG, void *, ULONG);
 
-    if (!IsFullPath(folder) || strlen(folder) >= sizeof walked)
+// Opens `name` (`length` characters) inside the folder open as `parent`, or
+// the NT path `name` with a null parent; a link at its end is opened itself.
+// Relative to a checked handle, no folder above is passed by its name again.
+static HANDLE OpenInFolder(HANDLE parent, const wchar_t *name, size_t length)
+{
+    static NtCreateFileFunction create;
+    UNICODE_STRING text = {(USHORT)(length * 2), (USHORT)(length * 2), (wchar_t *)name};
+    OBJECT_ATTRIBUTES object;
+    IO_STATUS_BLOCK status;
+    HANDLE handle;
+    InitializeObjectAttributes(&object, &text, OBJ_CASE_INSENSITIVE, parent, NULL);
+    if (create == NULL)
+        create = (NtCreateFileFunction)(void *)GetProcAddress(GetModuleHandleA("ntdll.dll"),
+                                                              "NtCreateFile");
+    if (create == NULL || length == 0 || length > PATH_CHARS_MAX ||
+        create(&handle, READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &object, &status, NULL,
+               0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+               FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, NULL, 0) < 0)
+        return NULL;
+    return handle;
+}
+
+// 1 when the object open as `handle` is no reparse point (`folder`: checked
+// here, else the caller knows) and only the trusted may change it as `kind`.
+// A reparse point could lead elsewhere by the will of its owner; telling the
+// harmless ones apart is not worth it.
+static int IsHandleTrusted(HANDLE handle, int folder, int kind, const void *installer_user)
+{
+    BY_HANDLE_FILE_INFORMATION information;
+    PSID owner = NULL;
+    PACL dacl = NULL;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (folder && (!GetFileInformationByHandle(handle, &information) ||
+                   (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+                   !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)))
         return 0;
-    const void *installer_user = ReadInstallerUser(&token_user);
-    CopyTextBounded(walked, sizeof walked, folder);
-    do {
-        if (!OnlyTrustedMayChange(walked, TRUST_PATH_FOLDER, installer_user))
-            return 0;
-    } while (CutToParent(walked));
+    if (GetSecurityInfo(handle, SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, NULL,
+                        &dacl, NULL, &descriptor) != ERROR_SUCCESS)
+        return 0;
+    int trusted = !OthersMayChange(owner, dacl, kind, installer_user);
+    LocalFree(descriptor);
+    return trusted;
+}
+
+// Opens the full path `folder` from its root down, each folder relative to
+// the one above and checked before the next is opened: TRUST_PATH_FOLDER, the
+// last as `last_kind`. Its handle, or null at the first that fails. `wide`
+// (PATH_BUFFER_SIZE) gets the path in UTF-16.
+static HANDLE OpenTrustedFolder(const char *folder, int last_kind, wchar_t *wide,
+                                const void *installer_user)
+{
+    wchar_t root[PATH_BUFFER_SIZE + 8] = L"\\??\\";
+    size_t at = 3;
+    HANDLE handle = NULL;
+    if (!IsFullPath(folder) ||
+        !MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, folder, -1, wide, PATH_BUFFER_SIZE))
+        return NULL;
+    if (wide[0] == L'\\') {
+        root[4] = L'U', root[5] = L'N', root[6] = L'C';
+        // \\server\share\ is the root.
+        for (int separators = 0; wide[at] != L'\0' && separators < 2; ++at)
+            separators += wide[at] == L'\\';
+    }
+    wcsncat(root, wide + (wide[0] == L'\\'), at - (wide[0] == L'\\'));
+    // A root is no tree of one program.
+    if (wide[at] == L'\0' && last_kind == TRUST_CODE_FOLDER)
+        return NULL;
+    handle = OpenInFolder(NULL, root, wcslen(root));
+    int kind = wide[at] == L'\0' ? last_kind : TRUST_PATH_FOLDER;
+    while (handle != NULL && IsHandleTrusted(handle, 1, kind, installer_user)) {
+        const wchar_t *name = wide + at;
+        if (*name == L'\0')
+            return handle;
+        size_t length = wcscspn(name, L"\\");
+        wchar_t separator = name[length];
+        // Wine 8 opens a Unix link's target even so; the folder's entry,
+        // read through checked folders only, still shows the link.
+        wide[at + length] = L'\0';
+        DWORD attributes = GetFileAttributesW(wide);
+        wide[at + length] = separator;
+        at += length + (separator == L'\\');
+        kind = wide[at] == L'\0' ? last_kind : TRUST_PATH_FOLDER;
+        // A doubled backslash, an empty name, fails to open.
+        HANDLE child = attributes == INVALID_FILE_ATTRIBUTES ||
+                               (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                           ? NULL
+                           : OpenInFolder(handle, name, length);
+        CloseHandle(handle);
+        handle = child;
+    }
+    if (handle != NULL)
+        CloseHandle(handle);
+    return NULL;
+}
+
+int IsFolderTrustedAs(const char *folder, int kind)
+{
+    wchar_t wide[PATH_BUFFER_SIZE];
+    InstallerUser token_user;
+    HANDLE handle = OpenTrustedFolder(folder, kind, wide, ReadInstallerUser(&token_user));
+    if (handle == NULL)
+        return 0;
+    CloseHandle(handle);
     return 1;
 }
 
-// Everything inside the folder `path` (a path buffer, given back as it came):
-// the find data tells a reparse point without another call. Java homes nest
-// a handful of folders deep; the bound stops a tree that goes on without end.
-static int IsContentTrusted(char *path, int depth, const void *installer_user)
+int IsFolderTrusted(const char *folder)
 {
-    WIN32_FIND_DATAA found;
+    return IsFolderTrustedAs(folder, TRUST_PATH_FOLDER);
+}
+
+// Appends `name` to the wide path `path` (PATH_BUFFER_SIZE) with a backslash;
+// 0 when the whole does not fit.
+static int AppendWideName(wchar_t *path, const wchar_t *name)
+{
+    size_t length = wcslen(path);
+    if (length + 1 + wcslen(name) >= PATH_BUFFER_SIZE)
+        return 0;
+    path[length] = L'\\';
+    wcscpy(path + length + 1, name);
+    return 1;
+}
+
+// Everything inside the folder open as `folder` at `path` (given back as it
+// came), listed in UTF-16: an ANSI name that the code page cannot spell may
+// best-fit to a sibling's, which would then be checked in its place. Each
+// entry is opened relative to its folder. Java homes nest a handful of
+// folders deep; the bound stops a tree that goes on without end.
+static int IsContentTrusted(HANDLE folder, wchar_t *path, int depth,
+                            const void *installer_user)
+{
+    WIN32_FIND_DATAW found;
     HANDLE search = INVALID_HANDLE_VALUE;
-    size_t length = strlen(path);
+    size_t length = wcslen(path);
     int trusted = 0;
 
-    if (depth < TREE_DEPTH_MAX && AppendWholePathComponent(path, "*"))
-        search = FindFirstFileA(path, &found);
-    path[length] = '\0';
+    if (depth < TREE_DEPTH_MAX && AppendWideName(path, L"*"))
+        search = FindFirstFileW(path, &found);
+    path[length] = L'\0';
     if (search == INVALID_HANDLE_VALUE)
         return 0;
     do {
-        int kind = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? TRUST_CODE_FOLDER
-                                                                        : TRUST_LAUNCHER;
-        if (IsDotEntry(found.cFileName))
+        const wchar_t *name = found.cFileName;
+        int is_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0')))
             continue;
-        // A name that the code page cannot spell reads as another: refused.
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-            !AppendWholePathComponent(path, found.cFileName) ||
-            !IsSecurityTrusted(path, kind, installer_user) ||
-            (kind == TRUST_CODE_FOLDER && !IsContentTrusted(path, depth + 1, installer_user)))
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
             goto done;
-        path[length] = '\0';
-    } while (FindNextFileA(search, &found));
+        HANDLE entry = OpenInFolder(folder, name, wcslen(name));
+        int entry_trusted =
+            entry != NULL &&
+            IsHandleTrusted(entry, is_folder, is_folder ? TRUST_CODE_FOLDER : TRUST_LAUNCHER,
+                            installer_user) &&
+            (!is_folder || (AppendWideName(path, name) &&
+                            IsContentTrusted(entry, path, depth + 1, installer_user)));
+        path[length] = L'\0';
+        if (entry != NULL)
+            CloseHandle(entry);
+        if (!entry_trusted)
+            goto done;
+    } while (FindNextFileW(search, &found));
     trusted = GetLastError() == ERROR_NO_MORE_FILES;
 
 done:
     FindClose(search);
-    path[length] = '\0';
     return trusted;
 }
 
 int IsTreeTrusted(const char *folder)
 {
-    char path[PATH_BUFFER_SIZE];
-    char parent[PATH_BUFFER_SIZE];
+    wchar_t wide[PATH_BUFFER_SIZE];
     InstallerUser token_user;
-    size_t length = strlen(folder);
-
-    if (length >= sizeof path)
-        return 0;
-    memcpy(path, folder, length + 1);
-    if (length > 0 && SeparatorEnd(path, length) == length)
-        path[--length] = '\0';
-    memcpy(parent, path, length + 1);
-    // A root has no folder above it, and is no tree of one program.
-    if (!CutToParent(parent) || !IsFolderTrusted(parent))
-        return 0;
     const void *installer_user = ReadInstallerUser(&token_user);
-    return OnlyTrustedMayChange(path, TRUST_CODE_FOLDER, installer_user) &&
-           IsContentTrusted(path, 0, installer_user);
+    HANDLE handle = OpenTrustedFolder(folder, TRUST_CODE_FOLDER, wide, installer_user);
+    if (handle == NULL)
+        return 0;
+    size_t length = wcslen(wide);
+    if (length > 0 && wide[length - 1] == L'\\')
+        wide[--length] = L'\0';
+    int trusted = IsContentTrusted(handle, wide, 0, installer_user);
+    CloseHandle(handle);
+    return trusted;
 }
+
+int IsFolderClosedToOthers(void *folder)
+{
+    InstallerUser token_user;
+    return IsHandleTrusted((HANDLE)folder, 1, TRUST_CODE_FOLDER, ReadInstallerUser(&token_user));
+}
+

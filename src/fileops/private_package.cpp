@@ -101,6 +101,14 @@ static HANDLE HoldPrivateFolder(const char *copy)
 // open: protected, so it inherits nothing, and what is put into it inherits
 // the same. Made only where nobody else can rename it or what is above it, and
 // held open in `*folder` from the start.
+// Off for a copy in a folder where others may add entries (the Windows
+// directory's Temp): once the copy is gone, anyone could make its name again
+// as a link, and the deletes queued would reach the link's target at boot.
+// What is left there goes at the next run (RemoveLeftoverCopies).
+static int restart_deletes_allowed = 1;
+
+static void RemoveLeftoverCopies(const char *temporary);
+
 static int MakePrivateFolder(const char *temporary, char *copy, HANDLE *folder)
 {
     PSECURITY_DESCRIPTOR descriptor = NULL;
@@ -109,6 +117,8 @@ static int MakePrivateFolder(const char *temporary, char *copy, HANDLE *folder)
     int made = 0;
     if (temporary[0] == '\0' || !IsFolderTrusted(temporary))
         return 0;
+    restart_deletes_allowed = IsFolderTrustedAs(temporary, TRUST_CODE_FOLDER);
+    RemoveLeftoverCopies(temporary);
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
             "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, NULL))
         return 0;
@@ -131,10 +141,16 @@ static int MakePrivateFolder(const char *temporary, char *copy, HANDLE *folder)
     return *folder != NULL;
 }
 
+static void DeleteAtRestart(const char *path)
+{
+    if (restart_deletes_allowed)
+        MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
 static void RemovePrivateFolder(const char *path, int now)
 {
     if (!now || !RemoveDirectoryA(path))
-        MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+        DeleteAtRestart(path);
 }
 
 // Deletes what the folder `path` (a buffer of PATH_BUFFER_SIZE, given back as
@@ -170,7 +186,7 @@ static void RemovePrivateContents(char *path, int now, const char *later)
             } else {
                 SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
                 if (!entry_now || !DeleteFileA(path))
-                    MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+                    DeleteAtRestart(path);
             }
         }
         path[end] = '\0';
@@ -206,21 +222,24 @@ static int MakeListedTarget(char *target, const char *copy, const char *relative
 // the package or differs (it is then not in the copy); -1 when the copy
 // cannot be made.
 static int CopyListedFile(const char *root, const char *copy, const char *relative,
-                          const unsigned char *listed)
+                          const unsigned char *listed, unsigned long long size)
 {
     char source[PATH_BUFFER_SIZE];
     char target[PATH_BUFFER_SIZE];
     unsigned char digest[SHA256_SIZE];
     if (!JoinTo(source, root, relative) || !MakeListedTarget(target, copy, relative))
         return -1;
+    // The copy is checked, not the package: nobody but an administrator can
+    // change it between the check and its use.
     if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES) {
         TellRun(RUN_EVENT_PACKAGE_REFUSED, relative, NULL, PACKAGE_FILE_MISSING);
         return 0;
     }
-    // The copy is checked, not the package: nobody but an administrator can
-    // change it between the check and its use.
-    if (!CopyFileA(source, target, TRUE))
-        return -1;
+    int copied = CopyFileBounded(source, target, size);
+    if (copied == 0)
+        TellRun(RUN_EVENT_PACKAGE_REFUSED, relative, NULL, PACKAGE_FILE_UNLIKE);
+    if (copied <= 0)
+        return copied;
     if (HashFileSha256(target, digest) && memcmp(digest, listed, SHA256_SIZE) == 0)
         return 1;
     TellRun(RUN_EVENT_PACKAGE_REFUSED, relative, NULL, PACKAGE_FILE_UNLIKE);
@@ -234,11 +253,12 @@ static int CopyListedPackage(const char *root, const char *copy, const char *lis
     char relative[PATH_BUFFER_SIZE];
     char path[PATH_BUFFER_SIZE];
     unsigned char digest[SHA256_SIZE];
+    unsigned long long file_size;
     size_t offset = 0;
     while (offset < size) {
-        if (!ReadPackageListLine(list, size, &offset, digest, relative))
+        if (!ReadPackageListLine(list, size, &offset, digest, &file_size, relative))
             return 0;
-        int copied = CopyListedFile(root, copy, relative, digest);
+        int copied = CopyListedFile(root, copy, relative, digest, file_size);
         if (copied < 0)
             return 0;
         for (int i = 0; i < PACKAGE_SUBDIRECTORY_COUNT && !copied; ++i) {
@@ -331,4 +351,38 @@ void LeavePrivatePackage(PrivatePackage *package, int drivers_started)
     package->folder = NULL;
     RemovePrivateFolder(path, 1);
     package->copy[0] = '\0';
+}
+
+// The copies that runs left in `temporary`, a folder checked by
+// IsFolderTrusted, each removed after its handle showed it ours: no link, and
+// nothing in it that others could have put there. Nobody else can then rename
+// it or what is in it, so it goes by name: Wine lists no folder that a handle
+// holds for DELETE. One in use by a running installer, held open without
+// FILE_SHARE_DELETE, cannot be opened for DELETE and stays.
+static void RemoveLeftoverCopies(const char *temporary)
+{
+    WIN32_FIND_DATAA entry;
+    char path[PATH_BUFFER_SIZE];
+    HANDLE search = JoinTo(path, temporary, "instalator-*") ? FindFirstFileA(path, &entry)
+                                                            : INVALID_HANDLE_VALUE;
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!JoinTo(path, temporary, entry.cFileName))
+            continue;
+        HANDLE folder = CreateFileA(path, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    NULL, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    NULL);
+        if (folder == INVALID_HANDLE_VALUE)
+            continue;
+        int ours = IsFolderClosedToOthers(folder);
+        CloseHandle(folder);
+        if (ours) {
+            RemovePrivateContents(path, 1, NULL);
+            RemoveDirectoryA(path);
+        }
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
 }

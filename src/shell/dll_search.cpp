@@ -15,6 +15,8 @@
 const char *const PRELOADED_SYSTEM_DLLS[PRELOADED_SYSTEM_DLL_COUNT] = {
     "uxtheme.dll", "userenv.dll", "setupapi.dll", "apphelp.dll", "propsys.dll",
     "dwmapi.dll",  "cryptbase.dll", "oleacc.dll", "clbcatq.dll", "version.dll",
+    // Loaded by name by the security calls of every run.
+    "ntmarta.dll",
 };
 
 typedef BOOL(WINAPI *SetDefaultDllDirectoriesFunction)(DWORD);

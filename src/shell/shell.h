@@ -180,7 +180,7 @@ void SetWindowTextPolish(HWND window, const char *text);
 // is searched; elsewhere (Vista, 7 without KB2533623) the fallback takes the
 // current directory out of the search and loads the system DLLs that Windows
 // would load by name later from the system directory now. First thing at start.
-enum { PRELOADED_SYSTEM_DLL_COUNT = 10 };
+enum { PRELOADED_SYSTEM_DLL_COUNT = 11 };
 extern const char *const PRELOADED_SYSTEM_DLLS[PRELOADED_SYSTEM_DLL_COUNT];
 void RestrictDllSearch(void);
 void RestrictDllSearchFallback(void);

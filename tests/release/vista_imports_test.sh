@@ -22,7 +22,7 @@ ADVAPI32.DLL RegCreateKeyExA RegDeleteKeyExA RegDeleteValueA RegSetValueExA
 KERNEL32.DLL FlushFileBuffers SetFilePointer GetFileAttributesExA GetLocalTime
 ADVAPI32.DLL ConvertStringSecurityDescriptorToSecurityDescriptorA CryptAcquireContextA
 ADVAPI32.DLL CryptCreateHash CryptDestroyHash CryptGetHashParam CryptHashData CryptReleaseContext
-ADVAPI32.DLL AllocateAndInitializeSid EqualSid FreeSid GetAce GetNamedSecurityInfoA
+ADVAPI32.DLL AllocateAndInitializeSid EqualSid FreeSid GetAce
 ADVAPI32.DLL GetTokenInformation IsValidSid MapGenericMask OpenProcessToken
 COMCTL32.DLL InitCommonControls
 KERNEL32.DLL CloseHandle CopyFileA CreateDirectoryA CreateFileA CreateProcessA DeleteFileA
@@ -38,14 +38,15 @@ KERNEL32.DLL GetModuleFileNameW GetShortPathNameW LoadResource LocalFree LockRes
 KERNEL32.DLL MoveFileExA ReadFile RemoveDirectoryA SetCurrentDirectoryA SizeofResource
 KERNEL32.DLL WideCharToMultiByte ExpandEnvironmentStringsA FreeEnvironmentStringsA GetCurrentProcess
 KERNEL32.DLL GetEnvironmentStrings GetACP lstrcmpW
-KERNEL32.DLL GetTempPathW GetVolumeInformationByHandleW
+KERNEL32.DLL GetTempPathW GetVolumeInformationByHandleW FindFirstFileW FindNextFileW
+KERNEL32.DLL SetFileTime GetFileAttributesW FreeEnvironmentStringsW GetCurrentDirectoryW GetEnvironmentStringsW
 USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
 USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
 USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow
 ADVAPI32.DLL GetSecurityInfo GetUserNameW
 KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFile WriteFile
-KERNEL32.DLL FlushFileBuffers SetFilePointer SetEnvironmentVariableA
-MSVCRT.DLL strcspn
+KERNEL32.DLL SetEnvironmentVariableA
+MSVCRT.DLL strcspn wcscpy wcscspn wcslen wcsncat
 MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
 "
 allowed=$(echo "$reviewed" | awk 'NF { for (i = 2; i <= NF; ++i) print $1 "!" $i }' | sort -u)
