@@ -137,8 +137,11 @@ void RecordRunEvent(int event, const char *path, const char *detail, long long, 
         KeepOriginal(recording, path);
         return;
     }
+    // Only the file events name a file.
+    if (event == RUN_EVENT_BACKED_UP || event > RUN_EVENT_REMOVED_AT_RESTART)
+        return;
     int index = FindRecordEntry(&recording->record, path);
-    if (index < 0 || event == RUN_EVENT_BACKED_UP || event > RUN_EVENT_REMOVED_AT_RESTART)
+    if (index < 0)
         return;
     RecordEntry *entry = &recording->record.entry[index];
     entry->left = 0;
