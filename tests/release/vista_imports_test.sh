@@ -39,7 +39,7 @@ KERNEL32.DLL GetEnvironmentStrings GetACP lstrcmpW
 KERNEL32.DLL GetTempPathW GetVolumeInformationByHandleW
 USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
 USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
-USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow
+USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow GetClientRect MapDialogRect PostMessageA
 ADVAPI32.DLL GetSecurityInfo GetUserNameW
 KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFile WriteFile
 MSVCRT.DLL strcspn
