@@ -6,6 +6,8 @@
 
 #define IDI_INSTALATOR 1
 #define IDD_MAIN 101
+// In dialog units; the dialog measures its full height from it.
+#define IDD_MAIN_HEIGHT 255
 // RT_RCDATA: the package list of a release (package_list.py's lines).
 #define IDR_PACKAGE_LIST 201
 
@@ -19,5 +21,7 @@
 #define IDC_STATUS_JAVA_PLUGIN 1008
 #define IDC_DETAILS 1009
 #define IDC_READER_LIST 1010
+#define IDC_READER_LABEL 1011
+#define IDC_DETAILS_LABEL 1012
 
 #endif

@@ -104,11 +104,12 @@ protected:
         for (int id : CHECK_BOXES)
             EXPECT_FALSE(IsControlEnabled(dialog, id)) << id;
         EXPECT_FALSE(IsControlVisible(dialog, IDC_READER_LIST));
+        EXPECT_FALSE(IsControlVisible(dialog, IDC_READER_LABEL));
         EXPECT_TRUE(IsControlVisible(dialog, IDC_STATUS_DRIVERS));
         EXPECT_EQ(ReadControlText(dialog, IDOK), "&Szczegóły >>");
         EXPECT_EQ(ReadControlText(dialog, IDCANCEL), "&Zamknij");
         // Still folded: the report waits behind "&Szczegóły >>".
-        EXPECT_EQ(WindowRect(dialog).bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS)).top);
+        EXPECT_EQ(WindowRect(dialog).bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS_LABEL)).top);
     }
 
     // Both steps found no usable package: no driver installer started, no

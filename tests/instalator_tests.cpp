@@ -5,19 +5,22 @@
 #include "resource.h"
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
+
+#include <algorithm>
 
 namespace {
 
 // The dialog's client height at its template size (255 dialog units) in this
-// dialog's pixels, worked out from the details box (150 units down, 100 high).
+// dialog's pixels, worked out from the details box (160 units down, 90 high).
 int TemplateClientHeight(HWND dialog)
 {
     RECT details = WindowRect(GetDlgItem(dialog, IDC_DETAILS));
     POINT origin = {0, 0};
     ClientToScreen(dialog, &origin);
     for (int base_units = 1; base_units < 200; ++base_units) {
-        if (MulDiv(150, base_units, 8) == details.top - origin.y &&
-            MulDiv(100, base_units, 8) == details.bottom - details.top)
+        if (MulDiv(160, base_units, 8) == details.top - origin.y &&
+            MulDiv(90, base_units, 8) == details.bottom - details.top)
             return MulDiv(255, base_units, 8);
     }
     return -1;
@@ -79,9 +82,9 @@ TEST_F(Installer, YesOpensTheDialogReadyToInstall)
     EXPECT_EQ(ReadControlText(dialog, IDOK), "In&staluj");
     EXPECT_EQ(ReadControlText(dialog, IDCANCEL), "&Zaniechaj");
 
-    // Folded: the window ends where the details box begins, both buttons show.
+    // Folded: the window ends where the report's label begins, both buttons show.
     RECT window = WindowRect(dialog);
-    EXPECT_EQ(window.bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS)).top);
+    EXPECT_EQ(window.bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS_LABEL)).top);
     EXPECT_LT(WindowRect(GetDlgItem(dialog, IDOK)).bottom, window.bottom);
     EXPECT_LT(WindowRect(GetDlgItem(dialog, IDCANCEL)).bottom, window.bottom);
     EXPECT_EQ(FocusOfThread(dialog), GetDlgItem(dialog, IDOK));
@@ -99,8 +102,7 @@ void Close(HWND dialog, CloseWay way)
         PressButton(dialog, IDCANCEL);
     } else if (way == ESCAPE_KEY) {
         // The dialog manager's IsDialogMessage turns Escape into IDCANCEL.
-        HWND focus = FocusOfThread(dialog);
-        PostMessageA(focus != nullptr ? focus : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+        PressKeys({VK_ESCAPE});
     } else {
         PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
@@ -146,7 +148,7 @@ TEST_F(Installer, DetailsToggleKeepsAMovedWindowsLeftAndTopAndNeverRunsAgain)
     const RECT collapsed = WindowRect(dialog);
     const std::string report = ReadControlText(dialog, IDC_DETAILS);
     EXPECT_EQ(ReadControlText(dialog, IDOK), "&Szczegóły >>");
-    EXPECT_EQ(collapsed.bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS)).top);
+    EXPECT_EQ(collapsed.bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS_LABEL)).top);
     // The removal is part of every run: a second one would delete this.
     const std::string leftover = JoinPath(SystemDirectory(), "ocf1.2.jar");
     ASSERT_TRUE(WriteTextFile(leftover, "previous OCF"));
@@ -174,7 +176,7 @@ TEST_F(Installer, DetailsToggleKeepsAMovedWindowsLeftAndTopAndNeverRunsAgain)
     RECT folded = WindowRect(dialog);
     EXPECT_EQ(folded.left, 100);
     EXPECT_EQ(folded.top, 80);
-    EXPECT_EQ(folded.bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS)).top);
+    EXPECT_EQ(folded.bottom, WindowRect(GetDlgItem(dialog, IDC_DETAILS_LABEL)).top);
 
     PressButton(dialog, IDOK);
     ASSERT_TRUE(WaitForText(dialog, IDOK, "&Szczegóły <<"));
@@ -188,5 +190,119 @@ TEST_F(Installer, DetailsToggleKeepsAMovedWindowsLeftAndTopAndNeverRunsAgain)
     EXPECT_EQ(ExitCode(), 0u);
     ExpectAllPromptsAnswered(restart_notices);
 }
+
+// A control's name as a screen reader gets it through Active Accessibility.
+std::wstring AccessibleName(HWND control)
+{
+    IAccessible *accessible = nullptr;
+    BSTR name = nullptr;
+    if (AccessibleObjectFromWindow(control, OBJID_CLIENT, IID_IAccessible,
+                                   (void **)&accessible) == S_OK) {
+        accessible->get_accName(VARIANT{{{VT_I4}}}, &name);  // CHILDID_SELF
+        accessible->Release();
+    }
+    std::wstring text = name != nullptr ? name : L"";
+    SysFreeString(name);
+    return text;
+}
+
+// Each visible control named as Windows documents it, its text whole (a check
+// box's box or a button's edges aside) and inside the dialog, which fits the
+// screen; the dialog's picture in the artifacts (the README shows them).
+void ExpectEveryControlNamedAndWhole(HWND dialog, int dpi, const std::string &state)
+{
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ kept = SelectObject(screen, CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, 0, 0, 0, 0,
+                                                    DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Shell Dlg"));
+    TEXTMETRICW font = {};
+    GetTextMetricsW(screen, &font);
+    RECT inside, format = {}, window = WindowRect(dialog);
+    GetClientRect(dialog, &inside);
+    MapWindowPoints(dialog, nullptr, (POINT *)&inside, 2);
+    for (HWND control = GetWindow(dialog, GW_CHILD); control != nullptr;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(control))
+            continue;
+        const RECT box = WindowRect(control);
+        const LONG style = GetWindowLongA(control, GWL_STYLE);
+        char kind[16] = "";  // Button, Static, Edit or ComboBox
+        GetClassNameA(control, kind, sizeof kind);
+        const bool check_box = (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+        const int taken = kind[0] != 'B' ? 0 : MulDiv(check_box ? 18 : 6, dpi, 96);
+        std::wstring text = ReadWindowTextW(control), name = text;
+        name.erase(std::remove(name.begin(), name.end(), L'&'), name.end());
+        RECT need = {0, 0, box.right - box.left - taken, 0};
+        const bool wraps = kind[0] == 'S' && (style & SS_TYPEMASK) == SS_LEFT;
+        DrawTextW(screen, text.c_str(), -1, &need,
+                  DT_CALCRECT | (wraps ? DT_WORDBREAK : DT_SINGLELINE));
+        const std::string where = state + ", control " + std::to_string(GetDlgCtrlID(control));
+        // Wine names an edit by its label, a combo box by its selected item.
+        if (kind[0] == 'E') {
+            EXPECT_EQ(AccessibleName(control), AccessibleName(GetWindow(control, GW_HWNDPREV)));
+            SendMessageW(control, EM_GETRECT, 0, (LPARAM)&format);  // its first line whole
+            EXPECT_LE(font.tmHeight, format.bottom - format.top) << where;
+            need = RECT{};
+        } else if (kind[0] != 'C') {
+            EXPECT_EQ(AccessibleName(control), name) << where;
+        }
+        EXPECT_LE(need.right, box.right - box.left - taken) << where << " clips its text";
+        EXPECT_LE(need.bottom, box.bottom - box.top) << where << " clips its text";
+        EXPECT_TRUE(box.left >= inside.left && box.right <= inside.right &&
+                    box.top >= inside.top && box.bottom <= inside.bottom)
+            << where << " lies outside the dialog";
+    }
+    DeleteObject(SelectObject(screen, kept));
+    ReleaseDC(nullptr, screen);
+    EXPECT_TRUE(window.right - window.left <= 1280 && window.bottom - window.top <= 1024);
+    SaveWindowScreenshot(dialog, WindowsPath(TEST_ARTIFACTS_DIR) + "\\dialog-" +
+                                     std::to_string(dpi) + "-" + state + ".bmp");
+}
+
+// At both scales, by keyboard alone: Tab and Shift+Tab through every control
+// that takes input and no other, the access keys (Java's box unticked and
+// ticked again, the drivers' unticked, so that no installer's window can take
+// the keyboard), Enter from a check box, the focus on "Szczegóły" after the
+// run, the report reached only while unfolded (Esc: InstallerClose).
+class InstallerScale : public Installer, public ::testing::WithParamInterface<int> {};
+
+TEST_P(InstallerScale, KeyboardReachesEveryControlNamedAndWhole)
+{
+    // Wine reads LogPixels when a program starts.
+    const char *desktop = "Control Panel\\Desktop";
+    DWORD dpi = GetParam(), usual = 96;
+    RegSetKeyValueA(HKEY_CURRENT_USER, desktop, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    HWND dialog = OpenDialog();
+    RegSetKeyValueA(HKEY_CURRENT_USER, desktop, "LogPixels", REG_DWORD, &usual, sizeof usual);
+    ASSERT_NE(dialog, nullptr);
+    const WORD TAB = VK_TAB, BACK = VK_SHIFT, ALT = VK_MENU;
+    const struct {
+        std::vector<WORD> keys;
+        int focus;
+    } steps[] = {
+        // Before the run (no keys: the controls are checked and pictured).
+        {{}, 0}, {{TAB}, IDCANCEL}, {{TAB}, IDC_DRIVERS}, {{TAB}, IDC_JAVA_PLUGIN},
+        {{TAB}, IDC_READER_LIST}, {{TAB}, IDOK}, {{BACK, TAB}, IDC_READER_LIST},
+        {{BACK, TAB}, IDC_JAVA_PLUGIN}, {{ALT, 'M'}, IDC_READER_LIST},
+        {{ALT, 'J'}, IDC_JAVA_PLUGIN}, {{ALT, 'J'}, IDC_JAVA_PLUGIN}, {{ALT, 'C'}, IDC_DRIVERS},
+        // The run from a check box; after it folded, then unfolded.
+        {{VK_RETURN}, IDOK}, {{TAB}, IDCANCEL}, {{TAB}, IDOK}, {{TAB}, IDCANCEL},
+        {{ALT, 'S'}, IDOK}, {{}, 0},
+        // Unfolded: the report reached, folded from there, then out of reach.
+        {{TAB}, IDCANCEL}, {{TAB}, IDC_DETAILS}, {{TAB}, IDOK}, {{ALT, 'R'}, IDC_DETAILS},
+        {{VK_RETURN}, IDOK}, {{BACK, TAB}, IDCANCEL}, {{TAB}, IDOK},
+    };
+    for (const auto &step : steps) {
+        if (step.keys.empty()) {
+            ExpectEveryControlNamedAndWhole(
+                dialog, dpi, IsControlVisible(dialog, IDC_DETAILS) ? "unfolded" : "before");
+            continue;
+        }
+        PressKeys(step.keys);
+        ASSERT_EQ(WaitForFocus(dialog, step.focus), step.focus) << "step " << &step - steps;
+    }
+    CloseAfterRun(dialog);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, InstallerScale, ::testing::Values(96, 144));
 
 } // namespace

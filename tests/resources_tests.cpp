@@ -68,18 +68,20 @@ const ControlRow EXPECTED_CONTROLS[] = {
      "Wybierz instalowane składniki (jeśli nie jesteś pewny - pozostaw składnik z listy jako "
      "wybrany):",
      WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT, 15, 20, 180, 20},
-    {IDC_DRIVERS, "#128", "Sterowniki czytnika kart",
+    {IDC_DRIVERS, "#128", "Sterowniki &czytnika kart",
      WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX | BS_FLAT, 8, 48, 105, 15},
     {IDC_IE, "#128", "Komponenty dla MS Internet Explorer",
      WS_CHILD | WS_DISABLED | WS_TABSTOP | BS_AUTOCHECKBOX | BS_FLAT, 8, 65, 145, 15},
     {IDC_NETSCAPE, "#128", "Komponenty dla Netscape 4.x",
      WS_CHILD | WS_DISABLED | WS_TABSTOP | BS_AUTOCHECKBOX | BS_FLAT, 8, 79, 145, 15},
-    {IDC_JAVA_PLUGIN, "#128", "Komponenty dla Java Plug-in",
+    {IDC_JAVA_PLUGIN, "#128", "Komponenty dla &Java Plug-in",
      WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_FLAT, 8, 95, 145, 15},
     {IDC_STATUS_DRIVERS, "#130", "", STATUS_STYLE, 165, 50, 30, 15},
     {IDC_STATUS_IE, "#130", "", STATUS_STYLE, 165, 65, 30, 15},
     {IDC_STATUS_NETSCAPE, "#130", "", STATUS_STYLE, 165, 80, 30, 15},
     {IDC_STATUS_JAVA_PLUGIN, "#130", "", STATUS_STYLE, 165, 95, 30, 15},
+    {IDC_READER_LABEL, "#130", "&Model czytnika:", WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT, 99,
+     40, 211, 8},
     {IDC_READER_LIST, "#133", "",
      WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 99, 50, 211,
      60},
@@ -87,9 +89,11 @@ const ControlRow EXPECTED_CONTROLS[] = {
      10, 130, 80, 14},
     {IDCANCEL, "#128", "&Zaniechaj", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 235,
      130, 80, 14},
+    {IDC_DETAILS_LABEL, "#130", "&Raport z instalacji:", WS_CHILD | WS_GROUP | SS_LEFT, 5, 150, 315,
+     8},
     {IDC_DETAILS, "#129", "",
-     WS_CHILD | WS_VISIBLE | WS_GROUP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 5,
-     150, 315, 100},
+     WS_CHILD | WS_GROUP | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 5,
+     160, 315, 90},
 };
 
 class InstallerResources : public ::testing::Test {
@@ -131,7 +135,7 @@ TEST_F(InstallerResources, MainDialogIsTheClassicPolishTemplate)
               (DWORD)(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_CENTER | DS_MODALFRAME | DS_SETFONT));
     EXPECT_EQ(reader.Dword(), 0u);
     const int count = reader.Word();
-    ASSERT_EQ(count, 14);
+    ASSERT_EQ(count, 16);
     const short x = (short)reader.Word(), y = (short)reader.Word();
     const short cx = (short)reader.Word(), cy = (short)reader.Word();
     EXPECT_EQ(x, 0);
@@ -254,15 +258,23 @@ TEST_F(InstallerManifest, DependsOnCommonControls6)
         << std::string(identities[0].begin(), identities[0].end());
 }
 
-TEST_F(InstallerManifest, IsSystemDpiAware)
+// Per-monitor v2, else per-monitor (Windows 8.1 to 10 1607), else system aware.
+TEST_F(InstallerManifest, IsPerMonitorV2DpiAwareWithFallbacks)
 {
-    WCHAR value[16] = L"";
-    SIZE_T written = 0;
-    ASSERT_TRUE(QueryActCtxSettingsW(0, context,
-                                     L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
-                                     L"dpiAware", value, ARRAYSIZE(value), &written))
-        << GetLastError();
-    EXPECT_STREQ(value, L"true");
+    const wchar_t *const settings[][3] = {
+        {L"2005", L"dpiAware", L"true/pm"},
+        {L"2016", L"dpiAwareness", L"PerMonitorV2, PerMonitor"},
+    };
+    for (const auto &setting : settings) {
+        const std::wstring space = std::wstring(L"http://schemas.microsoft.com/SMI/") + setting[0] +
+                                   L"/WindowsSettings";
+        WCHAR value[32] = L"";
+        SIZE_T written = 0;
+        ASSERT_TRUE(QueryActCtxSettingsW(0, context, space.c_str(), setting[1], value,
+                                         ARRAYSIZE(value), &written))
+            << GetLastError();
+        EXPECT_STREQ(value, setting[2]);
+    }
 }
 
 TEST_F(InstallerManifest, SupportsVista7_8_81And10)

@@ -8,6 +8,11 @@
 
 namespace {
 
+// Posted on WM_DPICHANGED: the dialog manager rescales the window and its
+// controls after the dialog procedure has returned, so the heights are
+// measured once this message comes.
+const UINT WM_APP_MEASURE = WM_APP;
+
 // The dialog-wide values, touched only by MainDialogProc on the dialog's thread.
 int g_full_height;
 int g_collapsed_height;
@@ -18,13 +23,33 @@ DialogRun *g_run;
 // no owner, so the dialog stays enabled); commands then are ignored.
 bool g_run_in_progress;
 
-void ResizeKeepingTopLeft(HWND dialog, int height)
+// Full height only while unfolded; the left and top edges stay.
+void ResizeToDetailsState(HWND dialog)
 {
     RECT window;
     GetWindowRect(dialog, &window);
-    MoveWindow(dialog, window.left, window.top, window.right - window.left, height, TRUE);
+    MoveWindow(dialog, window.left, window.top, window.right - window.left,
+               g_details_state == DETAILS_EXPANDED ? g_full_height : g_collapsed_height, TRUE);
 }
 
+// The heights at the dialog's present scale, whether folded or not: the
+// folded window ends where the report's label begins, the full one at the
+// template's height.
+void MeasureHeights(HWND dialog)
+{
+    RECT window, client, label;
+    RECT full = {0, 0, 0, IDD_MAIN_HEIGHT};
+    GetWindowRect(dialog, &window);
+    GetClientRect(dialog, &client);
+    GetWindowRect(GetDlgItem(dialog, IDC_DETAILS_LABEL), &label);
+    MapDialogRect(dialog, &full);
+    g_full_height = window.bottom - window.top - client.bottom + full.bottom;
+    g_collapsed_height = label.top - window.top;
+}
+
+// After the run and at each toggle. The focus goes to "Szczegóły": the run
+// disables the check boxes and hides the list, and folding hides the report,
+// any of which may have held it.
 void UpdateButtonCaptions(HWND dialog)
 {
     char caption[32];
@@ -32,6 +57,7 @@ void UpdateButtonCaptions(HWND dialog)
                       g_details_state == DETAILS_COLLAPSED ? ">>" : "<<");
     SetDlgItemTextPolish(dialog, IDOK, caption);
     SetDlgItemTextPolish(dialog, IDCANCEL, "&Zamknij");
+    SendMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dialog, IDOK), TRUE);
 }
 
 void Initialise(HWND dialog)
@@ -43,15 +69,11 @@ void Initialise(HWND dialog)
                       INSTALATOR_VERSION_MAJOR, INSTALATOR_VERSION_MINOR);
     SetWindowTextPolish(dialog, title);
 
-    RECT window, details;
-    GetWindowRect(dialog, &window);
-    GetWindowRect(GetDlgItem(dialog, IDC_DETAILS), &details);
-    g_full_height = window.bottom - window.top;
-    g_collapsed_height = details.top - window.top;
-    // Already centred at the full height by DS_CENTER; the top edge stays.
-    ResizeKeepingTopLeft(dialog, g_collapsed_height);
-
+    MeasureHeights(dialog);
     g_details_state = DETAILS_NOT_RUN;
+    // Already centred at the full height by DS_CENTER; the top edge stays.
+    ResizeToDetailsState(dialog);
+
     CheckDlgButton(dialog, IDC_DRIVERS, BST_CHECKED);
     CheckDlgButton(dialog, IDC_JAVA_PLUGIN, BST_CHECKED);
     ShowWindow(GetDlgItem(dialog, IDC_STATUS_DRIVERS), SW_HIDE);
@@ -74,14 +96,12 @@ void Initialise(HWND dialog)
 
 void ToggleDetails(HWND dialog)
 {
-    if (g_details_state == DETAILS_COLLAPSED) {
-        ResizeKeepingTopLeft(dialog, g_full_height);
-        g_details_state = DETAILS_EXPANDED;
-    } else {
-        ResizeKeepingTopLeft(dialog, g_collapsed_height);
-        g_details_state = DETAILS_COLLAPSED;
-    }
+    g_details_state = g_details_state == DETAILS_COLLAPSED ? DETAILS_EXPANDED : DETAILS_COLLAPSED;
     UpdateButtonCaptions(dialog);
+    const int show = g_details_state == DETAILS_EXPANDED ? SW_SHOW : SW_HIDE;
+    ShowWindow(GetDlgItem(dialog, IDC_DETAILS_LABEL), show);
+    ShowWindow(GetDlgItem(dialog, IDC_DETAILS), show);
+    ResizeToDetailsState(dialog);
 }
 
 void Close(HWND dialog)
@@ -110,6 +130,8 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
                 g_run->ran = 1;
                 g_run_in_progress = false;
                 g_details_state = DETAILS_COLLAPSED;
+                // The list's label goes with the list.
+                ShowWindow(GetDlgItem(dialog, IDC_READER_LABEL), SW_HIDE);
                 UpdateButtonCaptions(dialog);
             } else {
                 ToggleDetails(dialog);
@@ -121,6 +143,11 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
         default:
             break;
         }
+    } else if (message == WM_DPICHANGED) {
+        PostMessageA(dialog, WM_APP_MEASURE, 0, 0);
+    } else if (message == WM_APP_MEASURE) {
+        MeasureHeights(dialog);
+        ResizeToDetailsState(dialog);
     }
     // FALSE throughout: the dialog manager's defaults apply, and after
     // WM_INITDIALOG the focus stays where Initialise put it.

@@ -42,7 +42,7 @@ KERNEL32.DLL GetTempPathW GetVolumeInformationByHandleW FindFirstFileW FindNextF
 KERNEL32.DLL SetFileTime GetFileAttributesW FreeEnvironmentStringsW GetCurrentDirectoryW GetEnvironmentStringsW
 USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
 USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
-USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow
+USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow GetClientRect MapDialogRect PostMessageA
 ADVAPI32.DLL GetSecurityInfo GetUserNameW
 KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFile WriteFile
 KERNEL32.DLL SetEnvironmentVariableA

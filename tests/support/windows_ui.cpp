@@ -255,6 +255,27 @@ HWND FocusOfThread(HWND window)
     return info.hwndFocus;
 }
 
+int WaitForFocus(HWND dialog, int control_id, int timeout_ms)
+{
+    DWORD start = GetTickCount();
+    while (FocusOfThread(dialog) != GetDlgItem(dialog, control_id) &&
+           (int)(GetTickCount() - start) < timeout_ms)
+        Sleep(10);
+    SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, timeout_ms, nullptr);
+    return GetDlgCtrlID(FocusOfThread(dialog));
+}
+
+void PressKeys(const std::vector<WORD> &keys)
+{
+    std::vector<INPUT> inputs(2 * keys.size());
+    for (size_t down = 0, up = inputs.size() - 1; down < keys.size(); ++down, --up) {
+        inputs[down].type = inputs[up].type = INPUT_KEYBOARD;
+        inputs[down].ki.wVk = inputs[up].ki.wVk = keys[down];
+        inputs[up].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
+}
+
 std::string ComboItemText(HWND dialog, int control_id, int index)
 {
     HWND combo = GetDlgItem(dialog, control_id);

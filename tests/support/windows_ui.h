@@ -93,6 +93,12 @@ bool IsControlVisible(HWND dialog, int control_id);
 bool IsControlEnabled(HWND dialog, int control_id);
 // The window that has the keyboard focus in the thread that owns `window`.
 HWND FocusOfThread(HWND window);
+// Waits up to timeout_ms for the focus to reach the control and for the
+// dialog's thread to finish what it is doing; the id of the focused control.
+int WaitForFocus(HWND dialog, int control_id, int timeout_ms = 20000);
+// Presses the keys together at the foreground window, as the keyboard does:
+// held down in order, let go in reverse.
+void PressKeys(const std::vector<WORD> &keys);
 std::string ComboItemText(HWND dialog, int control_id, int index);
 
 // Saves the whole screen as a 24-bit BMP file; false when it could not.
