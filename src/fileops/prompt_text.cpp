@@ -2,27 +2,34 @@
 
 #include <string.h>
 
-static const char PROMPT_FORMAT[] =
+static const char PROMPT_HEADER[] =
     "Wykryto problem przy próbie skopiowania pliku do katalogu docelowego.\n"
-    "Podany plik już istnieje.\n\nInformacje o plikach:\n\n"
-    "ŹRÓDŁOWY\nNazwa: " NAME_BEGIN "%s" NAME_END
-    "\nRozmiar: %d\nData modyfikacji: %d-%02d-%02d, %02d:%02d:%02d\n\n"
-    "DOCELOWY\nNazwa: " NAME_BEGIN "%s" NAME_END
-    "\nRozmiar: %d\nData modyfikacji: %d-%02d-%02d, %02d:%02d:%02d\n\n";
+    "Podany plik już istnieje.\n\nInformacje o plikach:\n\n";
+// Both files' facts read the same, so the program carries their format once.
+static const char FACTS_FORMAT[] = "%sNazwa: " NAME_BEGIN "%s" NAME_END
+                                   "\nRozmiar: %d\nData modyfikacji: %d-%02d-%02d, %02d:%02d:%02d\n\n";
 
 static const char ELLIPSIS[] = "...";
 
+static void AppendFacts(char *buffer, size_t size, const char *title, const char *name,
+                        const PromptFileFacts *facts)
+{
+    size_t used = strlen(buffer);
+    // The prompt shows the low half as a signed number, as the platform's
+    // formatter did: a file of 2 GiB or more shows a wrapped size.
+    FormatTextBounded(buffer + used, size - used, FACTS_FORMAT, title, name,
+                      (int)facts->size_low, facts->year, facts->month, facts->day, facts->hour,
+                      facts->minute, facts->second);
+}
+
+// A cut prompt keeps its beginning, as one format into `buffer` would.
 static void FormatPrompt(char *buffer, size_t size, const char *source_name,
                          const PromptFileFacts *source, const char *target_name,
                          const PromptFileFacts *target)
 {
-    // The prompt shows the low halves as signed numbers, as the platform's
-    // formatter did: a file of 2 GiB or more shows a wrapped size.
-    FormatTextBounded(buffer, size, PROMPT_FORMAT, source_name, (int)source->size_low,
-                      source->year, source->month, source->day, source->hour, source->minute,
-                      source->second, target_name, (int)target->size_low, target->year,
-                      target->month, target->day, target->hour, target->minute,
-                      target->second);
+    CopyTextBounded(buffer, size, PROMPT_HEADER);
+    AppendFacts(buffer, size, "ŹRÓDŁOWY\n", source_name, source);
+    AppendFacts(buffer, size, "DOCELOWY\n", target_name, target);
 }
 
 // The last `kept` bytes of `name`, or fewer, so that they begin a character:

@@ -37,11 +37,13 @@ void AppendEntry(char *report, size_t report_size, const char *header, int resul
     AppendTextBounded(report, report_size, entry_end);
 }
 
+// The components' headers begin with COMPONENTS_HEADER, carried once.
+const char COMPONENTS_HEADER[] = "Instalacja komponentów dla ";
 const char *const HEADER[STEP_COUNT] = {
     "Detekcja/deinstalacja poprzedniego środowiska OCF: ",
-    "Instalacja komponentów dla MS Internet Explorera: ",
-    "Instalacja komponentów dla Netscape 4.x: ",
-    "Instalacja komponentów dla Java Plug-in: ",
+    "MS Internet Explorera: ",
+    "Netscape 4.x: ",
+    "Java Plug-in: ",
     "Instalacja sterownika czytnika kart: ",
 };
 // Screen order: the driver runs last but its row is the first one.
@@ -62,6 +64,8 @@ void AppendStep(const StepOutcomes *steps, int step, char *report, size_t report
     } else if (step != STEP_DRIVER && result == RESULT_ABORTED) {
         return;
     }
+    if (step >= STEP_IE && step <= STEP_JAVA_PLUGIN)
+        AppendTextBounded(report, report_size, COMPONENTS_HEADER);
     AppendEntry(report, report_size, HEADER[step], result, steps->message[step], status,
                 entry_end);
 }

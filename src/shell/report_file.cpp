@@ -103,9 +103,8 @@ void WriteReportHeader(HANDLE file)
 
     GetSystemTime(&now);
     FormatTextBounded(line, sizeof line,
-                      "Instalator czytnika kart mikroprocesorowych %s\r\n"
-                      "Czas (UTC): %04u-%02u-%02u %02u:%02u:%02u\r\n",
-                      INSTALATOR_VERSION_TEXT, now.wYear, now.wMonth, now.wDay, now.wHour,
+                      "%s %s\r\nCzas (UTC): %04u-%02u-%02u %02u:%02u:%02u\r\n",
+                      PROGRAM_TITLE, INSTALATOR_VERSION_TEXT, now.wYear, now.wMonth, now.wDay, now.wHour,
                       now.wMinute, now.wSecond);
     WritePolish(file, line);
     WriteWideLine(file, "Wiersz poleceń: ", GetCommandLineW());
