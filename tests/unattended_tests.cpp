@@ -342,6 +342,7 @@ TEST_F(Unattended, TheUninstallInTheWindowLeavesAChangedFileAndASharedOne)
     EXPECT_FALSE(FileExists(JoinPath(SystemDirectory(), "ocfpcsc1_64.dll")));
     EXPECT_EQ(ReadTextFile(JoinPath(jre, "lib\\security\\java.policy")), "original policy");
     EXPECT_NE(Log().find("Zmieniony, pozostawiono: " + library + "\r\n"), std::string::npos) << Log();
+    EXPECT_NE(Log().find("Wspólny, pozostawiono: " + bridge + "\r\n"), std::string::npos);
 }
 
 // Without /quiet a person answers, as in the window without arguments.

@@ -5,6 +5,8 @@
 
 // In the order in which they rule the exit code, as a run's steps do.
 enum { UNDONE, UNDONE_AT_RESTART, UNDONE_CHANGED, UNDONE_FAILED };
+// Left for another program: as undone for the exit code, but said apart.
+enum { UNDONE_SHARED = UNDONE_FAILED + 1 };
 
 // Where the file is now; a folder that others may change, or a link, leave
 // its content unknown.
@@ -48,7 +50,7 @@ static int UndoEntry(const char *folder, int index, const RecordEntry *entry)
     char kept[PATH_BUFFER_SIZE];
     // Another program's count keeps the file as it is.
     if (entry->shared && ChangeSharedCount(entry->path, -1) > 0)
-        return UNDONE;
+        return UNDONE_SHARED;
     int now = ReadNow(entry->path, now_digest);
     if (now < 0)
         return UNDONE_CHANGED;
@@ -140,9 +142,13 @@ int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
         worst = UNDONE_FAILED;
     for (int i = 0; worst != UNDONE_FAILED && i < record.count; ++i) {
         int undone = UndoEntry(folder, i, &record.entry[i]);
-        if (undone > worst)
-            worst = undone;
-        FormatTextBounded(line, sizeof line, "%s" NAME_BEGIN "%s" NAME_END, UNDONE_LINE[undone],
+        const char *said = "Wspólny, pozostawiono: ";
+        if (undone != UNDONE_SHARED) {
+            said = UNDONE_LINE[undone];
+            if (undone > worst)
+                worst = undone;
+        }
+        FormatTextBounded(line, sizeof line, "%s" NAME_BEGIN "%s" NAME_END, said,
                           record.entry[i].path);
         if (log != INVALID_HANDLE_VALUE)
             WriteReportLine(log, line);
