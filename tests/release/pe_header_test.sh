@@ -1,6 +1,10 @@
 #!/bin/bash
 # The shipped program's PE header and size: ASLR (dynamic base with a
 # relocation section, high-entropy VA), DEP (NX compatible), no link time
+# stamp, imports from the system DLLs only, and at most 56 KiB on disk.
+#   pe_header_test.sh PROGRAM OBJDUMP
+set -euo pipefail
+program=$1 objdump=$2
 budget=57344
 failed=0
 fail() { echo "FAIL: $*" >&2; failed=1; }
