@@ -38,9 +38,9 @@ static int HasName(const wchar_t *entry, const char *name)
 // Windows' Temp, where every user may add entries, and java makes fixed
 // names there (hsperfdata_<user>).
 enum { FIRST_TEMPORARY_VARIABLE = 4, REPLACED_VARIABLE_COUNT = 6 };
-static const char *const REPLACED_VARIABLES[REPLACED_VARIABLE_COUNT] = {"CLASSPATH", "JAVA_TOOL_OPTIONS",
-                                                 "_JAVA_OPTIONS", "JDK_JAVA_OPTIONS", "TEMP",
-                                                 "TMP"};
+static const char *const REPLACED_VARIABLES[REPLACED_VARIABLE_COUNT] = {
+    "CLASSPATH", "JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS", "JDK_JAVA_OPTIONS", "TEMP", "TMP",
+};
 
 static int IsReplacedVariable(const wchar_t *entry)
 {
@@ -134,9 +134,9 @@ static int RunInterpreter(const char *interpreter, const char *command, wchar_t 
     startup.cb = sizeof startup;
     // A GUI program has no console to lend: without this flag every command
     // would flash a console window of its own.
-    if (!CreateProcessA(interpreter, line, NULL, NULL, FALSE, CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT,
-                        environment,
-                        NULL, &startup, &process))
+    if (!CreateProcessA(interpreter, line, NULL, NULL, FALSE,
+                        CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, environment, NULL,
+                        &startup, &process))
         return 0;
     *exit_code = -1;
     if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&

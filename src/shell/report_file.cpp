@@ -104,8 +104,8 @@ void WriteReportHeader(HANDLE file)
     GetSystemTime(&now);
     FormatTextBounded(line, sizeof line,
                       "%s %s\r\nCzas (UTC): %04u-%02u-%02u %02u:%02u:%02u\r\n",
-                      PROGRAM_TITLE, INSTALATOR_VERSION_TEXT, now.wYear, now.wMonth, now.wDay, now.wHour,
-                      now.wMinute, now.wSecond);
+                      PROGRAM_TITLE, INSTALATOR_VERSION_TEXT, now.wYear, now.wMonth, now.wDay,
+                      now.wHour, now.wMinute, now.wSecond);
     WritePolish(file, line);
     WriteWideLine(file, "Wiersz poleceń: ", GetCommandLineW());
     wchar_t user[USER_NAME_CHARS];

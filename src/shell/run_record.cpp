@@ -164,9 +164,10 @@ int ChangeSharedCount(const char *path, int change)
     HKEY key;
     DWORD count = 0;
     DWORD size = sizeof count;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
-                        0, NULL, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, NULL,
-                        &key, NULL) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", 0, NULL, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, NULL, &key,
+                        NULL) != ERROR_SUCCESS)
         return 0;
     if (RegQueryValueExA(key, path, NULL, NULL, (BYTE *)&count, &size) != ERROR_SUCCESS)
         count = 0;
