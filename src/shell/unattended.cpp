@@ -21,7 +21,6 @@ static const char USAGE[] =
     "sterownika uruchamia ponownie komputer; 1 - gotowe z uwagami; 1602 - przerwane przez "
     "użytkownika; 1603 - błąd; 1605 - brak instalacji; 1618 - działa już inny instalator; "
     "1622 - nie można użyć pliku raportu; 1639 - niezrozumiały wiersz poleceń.";
-const char PROGRAM_TITLE[] = "Instalator czytnika kart mikroprocesorowych";
 const char ANOTHER_INSTANCE_TEXT[] = "Działa już inny instalator";
 
 int HoldInstallerMutex(void)

@@ -5,7 +5,7 @@
 #   pe_header_test.sh PROGRAM OBJDUMP
 set -euo pipefail
 program=$1 objdump=$2
-budget=57344
+budget=61440
 failed=0
 fail() { echo "FAIL: $*" >&2; failed=1; }
 

@@ -1,4 +1,4 @@
-#include "shell.h"
+#include "wayback.h"
 
 #include "components.h"
 #include "version.h"
@@ -6,6 +6,7 @@
 #include <string.h>
 #include <windows.h>
 
+const char PROGRAM_TITLE[] = "Instalator czytnika kart mikroprocesorowych";
 const char UNINSTALL_KEY[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\InstalatorCzytnikaKart";
 

@@ -1,4 +1,4 @@
-#include "shell.h"
+#include "wayback.h"
 
 #include <string.h>
 

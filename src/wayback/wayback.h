@@ -1,0 +1,97 @@
+// The way back: the record of what runs changed, kept beside the program's
+// own copy in Program Files, the registration in Apps & features, and the
+// uninstall of each recorded file. The record's text and the decisions are
+// pure and build natively too; the rest needs Windows.
+#ifndef INSTALATOR_WAYBACK_H
+#define INSTALATOR_WAYBACK_H
+
+#include <stddef.h>
+
+#include "fileops.h"
+
+// The record (record_text.cpp, pure). The record keeps, per file that runs
+// created, replaced or removed, one CRLF line: its kind (N: it did not exist
+// before; K: its original is kept beside the record, named by the line's
+// index), S when counted under SharedDLLs, the SHA-256 of what the runs left
+// in lower-case hex ("-" for no file), and its full path. The record is read
+// by an elevated program: a line of another form, a path that is not a full
+// drive path or holds an empty, "." or ".." element, a path given twice or
+// more than RECORD_ENTRIES_MAX lines make the whole record unreadable.
+enum { RECORD_NEW = 'N', RECORD_KEPT = 'K', RECORD_ENTRIES_MAX = 64 };
+enum { RECORD_LINE_SIZE = 4 + 2 * SHA256_SIZE + PATH_CHARS_MAX + 3 };
+struct RecordEntry {
+    char kind, shared, left;  // left: `digest` is what the runs left, else no file
+    unsigned char digest[SHA256_SIZE];
+    char path[PATH_BUFFER_SIZE];
+};
+struct RunRecord {
+    int count;
+    RecordEntry entry[RECORD_ENTRIES_MAX];
+};
+// The entry's line into `line` of `size` bytes, terminated; its length, or 0
+// when it does not fit.
+size_t FormatRecordLine(const RecordEntry *entry, char *line, size_t size);
+int IsRecordPath(const char *path, size_t length);
+int ReadRecord(const char *text, size_t length, RunRecord *record);
+// The entry of `path` in any ASCII case, or -1.
+int FindRecordEntry(const RunRecord *record, const char *path);
+// 1 for the bridge libraries that other programs may use too.
+int IsSharedLibrary(const char *path);
+// What the uninstall does with a file that is now (NOW_*) as `now_digest`
+// says; `original_digest` is the kept original's, or null.
+enum { NOW_FOLDER_GONE, NOW_ABSENT, NOW_PRESENT };
+enum { RESTORE_NOTHING, RESTORE_PUT_BACK, RESTORE_DELETE, RESTORE_LEAVE_CHANGED,
+       RESTORE_HOME_GONE };
+int DecideRestore(const RecordEntry *entry, int now, const unsigned char *now_digest,
+                  const unsigned char *original_digest);
+
+#ifdef _WIN32
+#include <windows.h>
+
+// The caption of the program's message boxes, its name in Apps & features.
+extern const char PROGRAM_TITLE[];
+
+// run_record.cpp: the way back. Its folder is the 64-bit Program Files'
+// "Instalator czytnika kart", trusted before every read and write, never
+// reached through a link. RunSteps records: a file that the run is to change
+// gets its entry, and its original a copy, the first time only; after a run
+// that placed, replaced or removed a file, the program copies itself there,
+// saves the record, counts the bridge libraries and registers in Apps &
+// features. A record that cannot be read is never written over.
+extern const char UNINSTALL_KEY[];
+// Adds `change` to the file's count under SharedDLLs; the count left, 0 when
+// its value is gone.
+int ChangeSharedCount(const char *path, int change);
+int ReadRecordFolder(char *folder);
+// `name` in the folder into `path`: 1 when the folder is trusted and no link
+// is on the way.
+int PathInRecordFolder(const char *folder, const char *name, char *path);
+void KeptName(int index, char *name);
+// 1 with the record, empty when there is none; 0 when it cannot be read.
+int LoadRecord(const char *folder, RunRecord *record);
+// One run's record, from StartRecording across the run's events (the
+// listener's context) to FinishRecording. StartRecording gives 0 when the
+// record cannot be read: that run is not recorded, and nothing is written.
+struct Recording {
+    RunRecord record;
+    char folder[PATH_BUFFER_SIZE];
+    int changed;
+};
+int StartRecording(Recording *recording);
+void RecordRunEvent(int event, const char *path, const char *detail, long long number,
+                    void *context);
+void FinishRecording(Recording *recording);
+
+// uninstall.cpp: one recorded file taken back. In the order in which they
+// rule the exit code; UNDONE_SHARED is left for another program that still
+// counts it, undone for the exit code but said apart.
+enum { UNDONE, UNDONE_AT_RESTART, UNDONE_CHANGED, UNDONE_FAILED, UNDONE_SHARED };
+int UndoRecordedFile(const char *folder, int index, const RecordEntry *entry);
+// The record, the originals and the registration go; the program's copy, when
+// it is this program that runs, and its folder at the next restart.
+void Unregister(const char *folder, const RunRecord *record);
+// 1 with the record's folder when the program is registered.
+int FindRegistration(char *folder);
+#endif
+
+#endif
