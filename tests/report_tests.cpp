@@ -99,7 +99,7 @@ TEST(ComposeReport, EntriesInScreenOrderWithTheirStatusLabelsAndTheExitCode)
         EXPECT_EQ(out.status[STEP_NETSCAPE], c.status_netscape) << c.what;
         EXPECT_EQ(out.status[STEP_JAVA_PLUGIN], c.status_java) << c.what;
         EXPECT_EQ(out.status[STEP_DRIVER], c.status_driver) << c.what;
-        const RunFacts none = {0, 0, 0};
+        const RunFacts none = {0, 0, 0, 0};
         EXPECT_EQ(ExitCodeOfRun(&steps, &none), c.exit_code) << c.what;
         // The report file: the same entries a line each, and the removal's always.
         std::string lines = c.removal == 1 ? std::string(REMOVAL_OK) : "";
@@ -129,6 +129,7 @@ TEST(ExitCodeOfRun, WhatWaitsForTheRestartAndFilesNotPlaced)
         {RESULT_OK, {1, 0, 1641}, 1641},        {RESULT_OK, {1, 1, 3010}, 1},
         {RESULT_WARNING, {1, 0, 3010}, 1},      {RESULT_ERROR, {0, 2, 0}, 1603},
         {RESULT_ABORTED, {1, 0, 0}, 1602},      {RESULT_OK, {0, 0, 7}, 0},
+        {RESULT_OK, {1, 0, 3010, 1}, 1},
     };
     for (const auto &c : cases) {
         const StepOutcomes steps = Outcomes(1, NOT_RUN, NOT_RUN, c.java, RESULT_OK);
@@ -158,7 +159,12 @@ TEST(RunEventLine, NamesWhatWasDoneAndWhy)
         {RUN_EVENT_PACKAGE_REFUSED, PACKAGE_FILE_MISSING, "Plik pakietu odrzucony, brak go: "},
         {RUN_EVENT_PACKAGE_REFUSED, PACKAGE_FILE_UNLIKE,
          "Plik pakietu odrzucony, niezgodny z listą: "},
-        {RUN_EVENT_PRIVATE_COPY, 0, "Kopia pakietu: "}, {RUN_EVENT_PRIVATE_COPY + 1, 0, nullptr},
+        {RUN_EVENT_PRIVATE_COPY, 0, "Kopia pakietu: "},
+        {RUN_EVENT_NO_WAY_BACK, WAY_BACK_PROGRAM_CHANGED,
+         "Plik programu zmieniony w trakcie pracy, odinstalowanie niezarejestrowane: "},
+        {RUN_EVENT_NO_WAY_BACK, WAY_BACK_ORIGINAL_NOT_KEPT,
+         "Nie można zachować oryginału, pliku nie zmieniono: "},
+        {RUN_EVENT_NO_WAY_BACK, 3, nullptr}, {RUN_EVENT_NO_WAY_BACK + 1, 0, nullptr},
         {RUN_EVENT_HOME_SKIPPED, 3, nullptr}, {RUN_EVENT_PACKAGE_REFUSED, -1, nullptr},
         {RUN_EVENT_READER_ROW, 2, nullptr},
         {RUN_EVENT_DRIVER_EXIT, 3010, "Instalator sterownika Drivers\\"},

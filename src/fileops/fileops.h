@@ -206,12 +206,18 @@ enum {
     RUN_EVENT_READER_ROW,         // number: the reader list's row
     RUN_EVENT_DRIVER_EXIT,        // path: the driver installer's name in Drivers; number: exit code
     RUN_EVENT_PACKAGE_REFUSED,    // path: a package file's name; number: PACKAGE_FILE_*
-    RUN_EVENT_PRIVATE_COPY        // path: the private copy's folder
+    RUN_EVENT_PRIVATE_COPY,       // path: the private copy's folder
+    RUN_EVENT_NO_WAY_BACK         // path: what the uninstall cannot take back; number: WAY_BACK_*
 };
 // Why a home gets nothing: others may change it; it has no launcher for the
 // commands; the commands have already run in another home.
 enum { HOME_UNTRUSTED, HOME_NO_LAUNCHER, HOME_HANDLED };
 enum { PACKAGE_FILE_MISSING, PACKAGE_FILE_UNLIKE };
+// Why a run has no way back: the program's file is not the image that runs
+// (path: the program), so nothing is registered; the record cannot be read
+// (path: the record), so the run's changes go unrecorded; a file's original
+// cannot be kept (path: the file), so the file is left as it is.
+enum { WAY_BACK_PROGRAM_CHANGED, WAY_BACK_RECORD_UNREADABLE, WAY_BACK_ORIGINAL_NOT_KEPT };
 typedef void (*RunListener)(int event, const char *path, const char *detail, long long number,
                             void *context);
 void SetRunListener(RunListener listener, void *context);

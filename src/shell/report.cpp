@@ -121,7 +121,7 @@ int ExitCodeOfRun(const StepOutcomes *steps, const RunFacts *facts)
     if (code != EXIT_DONE)
         return code;
     // The report's OK counts a step; a file left out still leaves the PC short.
-    if (facts->not_placed > 0)
+    if (facts->not_placed > 0 || facts->no_way_back)
         return EXIT_WARNING;
     if (facts->driver_exit == EXIT_RESTART_STARTED)
         return EXIT_RESTART_STARTED;

@@ -17,6 +17,8 @@ void LogRunEvent(int event, const char *path, const char *, long long number, vo
         ++log->facts.not_placed;
     else if (event == RUN_EVENT_DRIVER_EXIT)
         log->facts.driver_exit = number;
+    else if (event == RUN_EVENT_NO_WAY_BACK)
+        log->facts.no_way_back = 1;
     if (log->file != INVALID_HANDLE_VALUE &&
         ComposeRunEventLine(line, sizeof line, event, path, number))
         WriteReportLine(log->file, line);

@@ -30,6 +30,11 @@ const char *const PACKAGE_REFUSED_TEXT[] = {
     "Plik pakietu odrzucony, brak go: ",
     "Plik pakietu odrzucony, niezgodny z listą: ",
 };
+const char *const NO_WAY_BACK_TEXT[] = {
+    "Plik programu zmieniony w trakcie pracy, odinstalowanie niezarejestrowane: ",
+    "Zapis zmian nieczytelny, zmian nie będzie można cofnąć: ",
+    "Nie można zachować oryginału, pliku nie zmieniono: ",
+};
 
 int Within(long long number, int count)
 {
@@ -46,6 +51,8 @@ int ComposeRunEventLine(char *line, size_t line_size, int event, const char *pat
         text = HOME_SKIPPED_TEXT[number];
     else if (event == RUN_EVENT_PACKAGE_REFUSED && Within(number, 2))
         text = PACKAGE_REFUSED_TEXT[number];
+    else if (event == RUN_EVENT_NO_WAY_BACK && Within(number, 3))
+        text = NO_WAY_BACK_TEXT[number];
     else if (Within(event, RUN_EVENT_PRIVATE_COPY + 1))
         text = EVENT_TEXT[event];
     if (event == RUN_EVENT_READER_ROW && Within(number, READER_ROW_COUNT))

@@ -91,6 +91,7 @@ struct RunFacts {
     int restart;             // a file is replaced or removed at the restart
     int not_placed;          // files meant to be placed and not placed
     long long driver_exit;   // the waited-for driver installer's exit code, else 0
+    int no_way_back;         // a change that the uninstall cannot take back
 };
 // The exit code of a run whose steps left `steps` and whose events `facts`.
 int ExitCodeOfRun(const StepOutcomes *steps, const RunFacts *facts);

@@ -123,7 +123,7 @@ int RunWithArguments(HINSTANCE instance, int alone)
 {
     DialogRun run = {};
     RestartReplacements replaced = {};
-    RunLog log = {INVALID_HANDLE_VALUE, {0, 0, 0}};
+    RunLog log = {INVALID_HANDLE_VALUE, {0, 0, 0, 0}};
     CommandChoice choice;
     char log_path[PATH_BUFFER_SIZE];
     int code = EXIT_BAD_COMMAND_LINE;
