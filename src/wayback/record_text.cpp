@@ -103,6 +103,10 @@ int ReadRecord(const char *text, size_t length, RunRecord *record)
     return 1;
 }
 
+void FreeRecord(RunRecord *)
+{
+}
+
 static char LowerAscii(char c)
 {
     return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;

@@ -191,8 +191,6 @@ void FinishRecording(Recording *recording)
                                 "DisplayIcon\0InstallDate\0UninstallString\0"
                                 "QuietUninstallString\0EstimatedSize\0NoModify\0NoRepair";
     enum { TEXT_COUNT = 8, VALUE_COUNT = 11 };
-    wchar_t self[PATH_BUFFER_SIZE];
-    char self_text[PATH_BUFFER_SIZE];
     char copy[PATH_BUFFER_SIZE];
     char date[16];
     char command[PATH_BUFFER_SIZE + 32];
@@ -204,13 +202,10 @@ void FinishRecording(Recording *recording)
     RunRecord *record = &recording->record;
     if (!recording->changed)
         return;
-    DWORD size = GetModuleFileNameW(NULL, self, PATH_BUFFER_SIZE);
     CreateDirectoryA(folder, NULL);
     if (!PathInRecordFolder(folder, "instalator.exe", copy))
         return;
-    // Run from the copy itself, the copy fails and the copy stays.
-    if (size > 0 && size < PATH_BUFFER_SIZE && WidePathToAnsi(self, self_text))
-        CopyFileA(self_text, copy, FALSE);
+    WriteProgramCopy(copy);
     // Once per machine, as Windows Installer counts.
     for (int i = 0; i < record->count; ++i) {
         RecordEntry *entry = &record->entry[i];

@@ -33,6 +33,8 @@ struct RunRecord {
 size_t FormatRecordLine(const RecordEntry *entry, char *line, size_t size);
 int IsRecordPath(const char *path, size_t length);
 int ReadRecord(const char *text, size_t length, RunRecord *record);
+// Releases what ReadRecord or LoadRecord took.
+void FreeRecord(RunRecord *record);
 // The entry of `path` in any ASCII case, or -1.
 int FindRecordEntry(const RunRecord *record, const char *path);
 // 1 for the bridge libraries that other programs may use too.
@@ -81,6 +83,13 @@ int StartRecording(Recording *recording);
 void RecordRunEvent(int event, const char *path, const char *detail, long long number,
                     void *context);
 void FinishRecording(Recording *recording);
+
+// program_image.cpp: the program that the registration names is the program
+// that runs. CaptureProgramImage, first thing at start, reads the program's
+// file; WriteProgramCopy writes what was read to `path`: 1 when the copy is
+// there.
+int CaptureProgramImage(void);
+int WriteProgramCopy(const char *path);
 
 // uninstall.cpp: one recorded file taken back. In the order in which they
 // rule the exit code; UNDONE_SHARED is left for another program that still
