@@ -13,7 +13,7 @@ report size choice (bit 15 set: (choice & 0xFFF) + 1 bytes, otherwise 3552),
 then per step a fill byte (bit 0 set: the message fills its buffer without a
 terminator) and the message NUL. gemplus_search: the multi-string as it is.
 java_home: 32-bit type, 32-bit stored size, the element to join NUL, then
-the value's bytes. record: the record file as it is.
+the value's bytes. record: the record file as it is. pending: the UTF-16LE value as it is.
 """
 import os
 import struct
@@ -165,6 +165,17 @@ def record():
         write("record", name, data)
 
 
+def pending():
+    cases = {
+        "ours_and_others": "\\??\\C:\\j\\b.dll.ocf-new\0!\\??\\C:\\j\\b.dll\0"
+                           "\\??\\C:\\t\\x.tmp\0\0\\??\\C:\\j\\a.jar\0\0"
+                           "\\??\\C:\\P\\instalator.exe\0\0\0",
+        "cut_short": "\\??\\C:\\j\\b.dll.ocf-new\0!\\??\\C:\\j",
+    }
+    for name, text in cases.items():
+        write("pending", name, text.encode("utf-16-le"))
+
+
 if __name__ == "__main__":
     path_join()
     conflict_prompt()
@@ -173,3 +184,4 @@ if __name__ == "__main__":
     gemplus_search()
     java_home()
     record()
+    pending()

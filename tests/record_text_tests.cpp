@@ -6,6 +6,7 @@
 
 #include <string.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -100,6 +101,58 @@ TEST(Record, EachFileIsPutBackOnlyAsTheRunsLeftIt)
                   c.expected)
             << c.kind << (int)c.left << c.now << (int)c.now_digest[0];
     }
+}
+
+// The queue as Windows keeps it, '|' for each string's end.
+int ClaimOwn(const unsigned short *source, size_t length, int deletion, void *context)
+{
+    const RunRecord *record = (const RunRecord *)context;
+    const std::string path(source, source + length);
+    return OwnPendingRename(path.c_str(), deletion, "C:\\Program Files\\Instalator czytnika kart",
+                            record) != PENDING_OTHERS;
+}
+
+TEST(Record, OnlyTheProgramsOwnQueuedOperationsAreCancelled)
+{
+    const std::string text = "K- - C:\\j\\lib\\ext\\ocf1.2.jar\r\n"
+                             "N- " + HASH_A + " C:\\j\\bin\\ocfpcsc1.dll\r\n";
+    RunRecord record;
+    ASSERT_TRUE(ReadRecord(text.data(), text.size(), &record));
+    const std::string copy = "\\??\\C:\\Program Files\\Instalator czytnika kart\\instalator.exe||";
+    const std::string other = "\\??\\C:\\t\\x.tmp|\\??\\C:\\x|";
+    const struct {
+        bool record;
+        std::string value, left;  // "=": the value stays as it is
+    } cases[] = {
+        {true, "\\??\\C:\\j\\bin\\ocfpcsc1.dll.ocf-new|!\\??\\C:\\j\\bin\\ocfpcsc1.dll|"
+               "\\??\\C:\\j\\lib\\ext\\ocf1.2.jar||" + copy + "|", ""},
+        {true, other + "\\??\\c:\\J\\BIN\\OCFPCSC1.DLL.OCF-NEW|\\??\\C:\\j\\bin\\x|" + other + "|",
+         other + other + "|"},
+        // The bridge the run left, and the jar renamed rather than deleted.
+        {true, "\\??\\C:\\j\\bin\\ocfpcsc1.dll||\\??\\C:\\j\\lib\\ext\\ocf1.2.jar|\\??\\C:\\y|", "="},
+        {true, "\\??\\C:\\Program Files\\Instalator czytnika kartX||", "="},
+        {true, "\\??\\C:\\Program Files\\Instalator czytnika kart\\a|\\??\\C:\\b|", "="},
+        {false, other + copy + "\\??\\C:\\Program Files\\Instalator czytnika kart||"
+                "\\??\\C:\\j\\bin\\ocfpcsc1.dll.ocf-new|!\\??\\C:\\j\\bin\\ocfpcsc1.dll||",
+         other + "\\??\\C:\\j\\bin\\ocfpcsc1.dll.ocf-new|!\\??\\C:\\j\\bin\\ocfpcsc1.dll||"},
+        {true, copy, ""},  // without the list's end
+        {true, copy + other + "\\??\\C:\\z", "="},
+        {true, copy + other + "|x|", "="},
+        {true, "", "="},
+    };
+    for (const auto &c : cases) {
+        std::vector<unsigned short> value(c.value.begin(), c.value.end());
+        for (unsigned short &unit : value)
+            unit = unit == '|' ? 0 : unit;
+        size_t kept = DropPendingRenames(value.data(), value.size(), ClaimOwn,
+                                         c.record ? &record : nullptr);
+        std::string left = kept == value.size() ? "=" : "";
+        for (size_t i = 0; i < kept && kept < value.size(); ++i)
+            left += value[i] != 0 ? (char)value[i] : '|';
+        EXPECT_EQ(left, c.left) << c.value;
+    }
+    EXPECT_EQ(OwnPendingRename("C:\\j\\bin\\ocfpcsc1.dll.ocf-new", 0, "C:\\P", &record),
+              PENDING_WAITING);
 }
 
 } // namespace

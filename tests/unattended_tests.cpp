@@ -283,6 +283,26 @@ std::string UninstallValue(const char *name)
     return name[0] == 'N' ? std::to_string(*(DWORD *)value) : value;
 }
 
+const wchar_t SESSION_MANAGER_W[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+
+std::wstring PendingRenames()
+{
+    static wchar_t value[16384];
+    DWORD size = sizeof value - 4;
+    return RegGetValueW(HKEY_LOCAL_MACHINE, SESSION_MANAGER_W, L"PendingFileRenameOperations",
+                        RRF_RT_REG_MULTI_SZ, nullptr, value, &size) == ERROR_SUCCESS
+               ? std::wstring(value, size / 2)
+               : L"";
+}
+
+// Wine carries out what was queued as Windows does at a restart.
+void Restart(const std::string &folder)
+{
+    ChildProcess restart(JoinPath(SystemDirectory(), "wineboot.exe"), folder, "-r");
+    EXPECT_EQ(restart.WaitForExit(60000), 0u);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
+}
+
 TEST_F(Unattended, TwoInstallsAndAnUninstallFromTheCopyPutEveryFileBack)
 {
     const std::string old_jar = JoinPath(SystemDirectory(), "ocf1.2.jar");
@@ -316,6 +336,53 @@ TEST_F(Unattended, TwoInstallsAndAnUninstallFromTheCopyPutEveryFileBack)
     EXPECT_EQ(again.WaitForExit(60000), 1605u);
 }
 
+// Held as a loaded library is, the jar gets an .ocf-new and the old jar's
+// removal waits; the uninstall before that restart takes back only those.
+TEST_F(Unattended, AnUninstallBeforeTheInstallsRestartCancelsItsReplacements)
+{
+    const std::string jar = JoinPath(jre, "lib\\ext\\ocf1.2.jar");
+    const std::string old_jar = JoinPath(SystemDirectory(), "ocf1.2.jar");
+    ASSERT_TRUE(WriteTextFile(jar, "in use") && WriteTextFile(old_jar, "the old library"));
+    const std::vector<std::string> before = Touched(jre);
+    // Another program's deletion of a file named in no ANSI code page.
+    const std::wstring other_file = std::wstring(jre.begin(), jre.end()) + L"\\\u4e2d.tmp";
+    CloseHandle(CreateFileW(other_file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    const std::wstring other = L"\\??\\" + other_file + std::wstring(2, L'\0');
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, SESSION_MANAGER_W, L"PendingFileRenameOperations",
+                    REG_MULTI_SZ, other.c_str(), (DWORD)(other.size() + 1) * 2);
+    HANDLE held[2];
+    for (int i = 0; i < 2; ++i)
+        held[i] = CreateFileA((i ? old_jar : jar).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(Run("/quiet"), 3010u);
+    for (HANDLE file : held)
+        CloseHandle(file);
+    ASSERT_NE(PendingRenames().find(L".ocf-new"), std::wstring::npos);
+
+    ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
+    EXPECT_EQ(uninstall.WaitForExit(60000), 0u);
+    const std::wstring pending = PendingRenames();
+    EXPECT_EQ(pending.find(other), 0u);
+    EXPECT_EQ(pending.find(L".ocf-new"), std::wstring::npos);
+    EXPECT_EQ(pending.find(L"ocf1.2.jar"), std::wstring::npos);
+    EXPECT_FALSE(FileExists(jar + ".ocf-new"));
+    Restart(machine.path());
+    EXPECT_EQ(Touched(jre), before);
+    EXPECT_EQ(GetFileAttributesW(other_file.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(Unattended, AReinstallBeforeTheUninstallsRestartKeepsTheProgramsCopy)
+{
+    EXPECT_EQ(Run("/quiet"), 0u);
+    ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
+    EXPECT_EQ(uninstall.WaitForExit(60000), 0u);
+    ASSERT_NE(PendingRenames().find(L"Instalator czytnika kart"), std::wstring::npos);
+    EXPECT_EQ(Run("/quiet"), 0u);
+    EXPECT_EQ(PendingRenames().find(L"Instalator czytnika kart"), std::wstring::npos);
+    Restart(machine.path());
+    EXPECT_TRUE(FileExists(PROGRAM_COPY));
+}
+
 TEST_F(Unattended, TheUninstallInTheWindowLeavesAChangedFileAndASharedOne)
 {
     EXPECT_EQ(Run("/quiet"), 0u);
@@ -333,10 +400,17 @@ TEST_F(Unattended, TheUninstallInTheWindowLeavesAChangedFileAndASharedOne)
     EXPECT_EQ(ExitCode(), 1602u);
     boxes.Queue(IDYES);
     boxes.Queue(IDOK);
+    const std::string properties = JoinPath(jre, "lib\\opencard.properties");
+    const std::string placed = ReadTextFile(properties);
+    HANDLE held = CreateFileA(properties.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
     arguments = "/uninstall /log:" + log;
     Start();
     EXPECT_EQ(ExitCode(), 1u);
+    CloseHandle(held);
     ExpectAllPromptsAnswered(boxes);
+    EXPECT_EQ(ReadTextFile(properties), placed);
+    EXPECT_NE(Log().find("W użyciu, pozostawiono: " + properties + "\r\n"), std::string::npos);
     EXPECT_EQ(ReadTextFile(library), "changed since");
     EXPECT_TRUE(FileExists(bridge));
     EXPECT_FALSE(FileExists(JoinPath(SystemDirectory(), "ocfpcsc1_64.dll")));

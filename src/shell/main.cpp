@@ -19,6 +19,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return RunWithArguments(instance, alone);
 
     DialogRun run = {};
+    run.alone = alone;
     OpenInstallerWindow(instance, &run);
     return 0;
 }

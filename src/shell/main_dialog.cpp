@@ -125,6 +125,12 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
         switch (LOWORD(wparam)) {
         case IDOK:
             if (g_details_state == DETAILS_NOT_RUN) {
+                // The other installer may have ended since the window opened.
+                if (!g_run->alone && !(g_run->alone = HoldInstallerMutex())) {
+                    ShowMessageBoxPolish(dialog, ANOTHER_INSTANCE_TEXT, PROGRAM_TITLE,
+                                         MB_OK | MB_ICONWARNING);
+                    break;
+                }
                 g_run_in_progress = true;
                 RunInstallation(dialog, &g_run->steps);
                 g_run->ran = 1;

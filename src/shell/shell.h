@@ -157,9 +157,10 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
 
 // What the window started with arguments presets, and what its run left:
 // `ran` is set once "Instaluj" has run the steps. `choice` may be null.
+// `alone` once the program holds the installer mutex.
 struct DialogRun {
     const CommandChoice *choice;
-    int ran;
+    int ran, alone;
     StepOutcomes steps;
 };
 // The confirmation prompt, then on Yes the main dialog with `run` as its

@@ -28,9 +28,14 @@ int HoldInstallerMutex(void)
     // Never closed: the process's end releases it. Any failure counts as
     // taken: one made by another account is denied to us, and an object of
     // another kind under its name (ERROR_INVALID_HANDLE) would keep us from
-    // ever seeing the installer that runs.
+    // ever seeing the installer that runs. Another's is not kept open, so that
+    // it ends with its installer.
     HANDLE mutex = CreateMutexA(NULL, FALSE, "Global\\Instalator.CzytnikKart");
-    return mutex != NULL && GetLastError() != ERROR_ALREADY_EXISTS;
+    if (mutex != NULL && GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        return 0;
+    }
+    return mutex != NULL;
 }
 
 // The argument in Windows-1250, the installer's own text, for matching and
@@ -154,6 +159,7 @@ int RunWithArguments(HINSTANCE instance, int alone)
         code = RunQuietly(&choice, &run.steps, &replaced, &log.facts);
     } else {
         run.choice = &choice;
+        run.alone = alone;
         OpenInstallerWindow(instance, &run);
         code = run.ran ? ExitCodeOfRun(&run.steps, &log.facts) : EXIT_USER_CANCELLED;
         if (!run.ran)

@@ -6,15 +6,18 @@ static const char *const UNDONE_LINE[] = {
     "Przywrócono: ",
     "Przy restarcie: ",
     "Zmieniony, pozostawiono: ",
+    "W użyciu, pozostawiono: ",
     "Błąd przywracania: ",
 };
 static const char *const UNDONE_REASON[] = {
     "",
     "Konieczny restart komputera",
     "Pozostawiono pliki zmienione od instalacji",
+    "Pozostawiono pliki w użyciu",
     "Błąd przywracania",
 };
-static const int UNDONE_CODE[] = {0, EXIT_RESTART_REQUIRED, EXIT_WARNING, EXIT_STEP_FAILED};
+static const int UNDONE_CODE[] = {0, EXIT_RESTART_REQUIRED, EXIT_WARNING, EXIT_WARNING,
+                                 EXIT_STEP_FAILED};
 
 int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
 {
@@ -38,8 +41,12 @@ int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
         CopyTextBounded(reason, REASON_SIZE, "Brak instalacji");
         goto done;
     }
+    // An install's replacements that still wait for the restart go: each file
+    // is judged as it is.
     if (!LoadRecord(folder, &record))
         worst = UNDONE_FAILED;
+    else
+        CancelOwnRenames(folder, &record);
     for (int i = 0; worst != UNDONE_FAILED && i < record.count; ++i) {
         int undone = UndoRecordedFile(folder, i, &record.entry[i]);
         const char *said = "Wspólny, pozostawiono: ";

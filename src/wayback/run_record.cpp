@@ -205,6 +205,8 @@ void FinishRecording(Recording *recording)
     CreateDirectoryA(folder, NULL);
     if (!PathInRecordFolder(folder, "instalator.exe", copy))
         return;
+    // A reinstall before the uninstall's restart keeps them.
+    CancelOwnRenames(folder, NULL);
     WriteProgramCopy(copy);
     // Once per machine, as Windows Installer counts.
     for (int i = 0; i < record->count; ++i) {

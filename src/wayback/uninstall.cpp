@@ -48,7 +48,7 @@ int UndoRecordedFile(const char *folder, int index, const RecordEntry *entry)
         return UNDONE_SHARED;
     int now = ReadNow(entry->path, now_digest);
     if (now < 0)
-        return UNDONE_CHANGED;
+        return IsFileInUse(entry->path) ? UNDONE_IN_USE : UNDONE_CHANGED;
     KeptName(index, name);
     if (entry->kind == RECORD_KEPT &&
         (!PathInRecordFolder(folder, name, kept) || !HashFileSha256(kept, original_digest)))

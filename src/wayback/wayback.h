@@ -47,6 +47,23 @@ enum { RESTORE_NOTHING, RESTORE_PUT_BACK, RESTORE_DELETE, RESTORE_LEAVE_CHANGED,
 int DecideRestore(const RecordEntry *entry, int now, const unsigned char *now_digest,
                   const unsigned char *original_digest);
 
+// PendingFileRenameOperations (pending_text.cpp, pure), a REG_MULTI_SZ of
+// UTF-16 units that any program appends to: pairs of a source, "\\??\\"
+// first as MoveFileEx writes it, and a target, empty for a deletion. The
+// pairs that `ours` claims (given the source without that prefix) go, the
+// rest stay as they were; the new count of units, 0 when none stays, `count`
+// when nothing goes or the value is not whole pairs.
+typedef int (*PendingTest)(const unsigned short *source, size_t length, int deletion,
+                           void *context);
+size_t DropPendingRenames(unsigned short *value, size_t count, PendingTest ours, void *context);
+// Whose a queued operation on `source` is: the program's when it deletes the
+// record's `folder` or a file in it; with a `record`, too, a replacement
+// waiting as a recorded path's ".ocf-new", and the deletion of a recorded
+// path that the runs left no file at.
+enum { PENDING_OTHERS, PENDING_OURS, PENDING_WAITING };
+int OwnPendingRename(const char *source, int deletion, const char *folder,
+                     const RunRecord *record);
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -94,13 +111,21 @@ int WriteProgramCopy(const char *path);
 // uninstall.cpp: one recorded file taken back. In the order in which they
 // rule the exit code; UNDONE_SHARED is left for another program that still
 // counts it, undone for the exit code but said apart.
-enum { UNDONE, UNDONE_AT_RESTART, UNDONE_CHANGED, UNDONE_FAILED, UNDONE_SHARED };
+enum { UNDONE, UNDONE_AT_RESTART, UNDONE_CHANGED, UNDONE_IN_USE, UNDONE_FAILED, UNDONE_SHARED };
 int UndoRecordedFile(const char *folder, int index, const RecordEntry *entry);
 // The record, the originals and the registration go; the program's copy, when
 // it is this program that runs, and its folder at the next restart.
 void Unregister(const char *folder, const RunRecord *record);
 // 1 with the record's folder when the program is registered.
 int FindRegistration(char *folder);
+// file_in_use.cpp: 1 when another program holds the file so that it cannot
+// be read.
+int IsFileInUse(const char *path);
+
+// pending_renames.cpp: the program's own operations queued for the next
+// restart, as OwnPendingRename tells them, taken out of the 64-bit
+// PendingFileRenameOperations; the waiting ".ocf-new" files go too.
+void CancelOwnRenames(const char *folder, const RunRecord *record);
 #endif
 
 #endif

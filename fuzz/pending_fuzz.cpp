@@ -1,0 +1,53 @@
+// DropPendingRenames on any value, as PendingFileRenameOperations holds what
+// any program wrote: it never reads past the value, and what it leaves is a
+// list of whole pairs that a second pass keeps as it is and, claimed whole,
+// drops to nothing.
+#include "fuzz_input.h"
+#include "shell.h"
+
+#include <stdlib.h>
+
+#include <string>
+
+namespace {
+
+RunRecord g_record;
+
+int ClaimSome(const unsigned short *source, size_t length, int deletion, void *)
+{
+    std::string path;
+    for (size_t i = 0; i < length; ++i)
+        path += (char)source[i];
+    return OwnPendingRename(path.c_str(), deletion, "C:\\P", &g_record) != PENDING_OTHERS ||
+           (length > 0 && source[0] % 3 == 0);
+}
+
+int ClaimNone(const unsigned short *, size_t, int, void *)
+{
+    return 0;
+}
+
+int ClaimAll(const unsigned short *, size_t, int, void *)
+{
+    return 1;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const char RECORD[] = "K- - C:\\j\\a.jar\r\nN- - C:\\j\\b.dll\r\n";
+    if (g_record.count == 0 && !ReadRecord(RECORD, sizeof RECORD - 1, &g_record))
+        abort();
+    size_t count = size / 2;
+    // Its own allocation, so that a read past the end shows.
+    unsigned short *value = (unsigned short *)malloc(count * 2 + 1);
+    memcpy(value, data, count * 2);
+    size_t kept = DropPendingRenames(value, count, ClaimSome, NULL);
+    if (kept > count || (kept < count && kept > 0 && value[kept - 1] != 0) ||
+        (kept < count && DropPendingRenames(value, kept, ClaimNone, NULL) != kept) ||
+        (kept < count && kept > 0 && DropPendingRenames(value, kept, ClaimAll, NULL) != 0))
+        abort();
+    free(value);
+    return 0;
+}

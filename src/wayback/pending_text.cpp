@@ -1,0 +1,71 @@
+#include "wayback.h"
+
+#include <string.h>
+
+static const unsigned short NT_PREFIX[] = {'\\', '?', '?', '\\'};
+
+size_t DropPendingRenames(unsigned short *value, size_t count, PendingTest ours, void *context)
+{
+    size_t at = 0;
+    size_t kept = 0;
+    while (at < count && value[at] != 0) {
+        size_t source = at;
+        while (at < count && value[at] != 0)
+            ++at;
+        size_t target = ++at;
+        while (at < count && value[at] != 0)
+            ++at;
+        // A pair cut short: the value is another program's to mend.
+        if (at++ >= count)
+            return count;
+        size_t start = target - source > 5 && memcmp(value + source, NT_PREFIX, sizeof NT_PREFIX) == 0
+                           ? source + 4
+                           : source;
+        if (!ours(value + start, target - 1 - start, value[target] == 0, context)) {
+            memmove(value + kept, value + source, (at - source) * sizeof *value);
+            kept += at - source;
+        }
+    }
+    for (size_t rest = at; rest < count; ++rest) {
+        if (value[rest] != 0)
+            return count;
+    }
+    if (kept == at)
+        return count;
+    if (kept > 0)
+        value[kept++] = 0;
+    return kept;
+}
+
+static char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
+}
+
+// How many characters of `text` start `path`, in any ASCII case.
+static size_t SameStart(const char *path, const char *text)
+{
+    size_t at = 0;
+    while (text[at] != '\0' && LowerAscii(text[at]) == LowerAscii(path[at]))
+        ++at;
+    return at;
+}
+
+int OwnPendingRename(const char *source, int deletion, const char *folder,
+                     const RunRecord *record)
+{
+    char path[PATH_BUFFER_SIZE];
+    size_t length = strlen(source);
+    size_t at = SameStart(source, folder);
+    if (deletion && folder[at] == '\0' && (source[at] == '\0' || source[at] == '\\'))
+        return PENDING_OURS;
+    if (record == NULL)
+        return PENDING_OTHERS;
+    // A replacement waits as "<path>.ocf-new", whatever its target.
+    if (length > 8 && length - 8 < PATH_BUFFER_SIZE && SameStart(source + length - 8, ".ocf-new") == 8) {
+        CopyTextBounded(path, length - 7, source);
+        return FindRecordEntry(record, path) >= 0 ? PENDING_WAITING : PENDING_OTHERS;
+    }
+    int index = FindRecordEntry(record, source);
+    return deletion && index >= 0 && !record->entry[index].left ? PENDING_OURS : PENDING_OTHERS;
+}
