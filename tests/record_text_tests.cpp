@@ -125,7 +125,7 @@ TEST(Record, OnlyTheProgramsOwnQueuedOperationsAreCancelled)
         std::string value, left;  // "=": the value stays as it is
     } cases[] = {
         {true, "\\??\\C:\\j\\bin\\ocfpcsc1.dll.ocf-new|!\\??\\C:\\j\\bin\\ocfpcsc1.dll|"
-               "\\??\\C:\\j\\lib\\ext\\ocf1.2.jar||" + copy + "|", ""},
+               "\\??\\C:\\j\\lib\\ext\\ocf1.2.jar||" + copy + "|", "|"},
         {true, other + "\\??\\c:\\J\\BIN\\OCFPCSC1.DLL.OCF-NEW|\\??\\C:\\j\\bin\\x|" + other + "|",
          other + other + "|"},
         // The bridge the run left, and the jar renamed rather than deleted.
@@ -135,7 +135,7 @@ TEST(Record, OnlyTheProgramsOwnQueuedOperationsAreCancelled)
         {false, other + copy + "\\??\\C:\\Program Files\\Instalator czytnika kart||"
                 "\\??\\C:\\j\\bin\\ocfpcsc1.dll.ocf-new|!\\??\\C:\\j\\bin\\ocfpcsc1.dll||",
          other + "\\??\\C:\\j\\bin\\ocfpcsc1.dll.ocf-new|!\\??\\C:\\j\\bin\\ocfpcsc1.dll||"},
-        {true, copy, ""},  // without the list's end
+        {true, copy, "|"},  // without the list's end
         {true, copy + other + "\\??\\C:\\z", "="},
         {true, copy + other + "|x|", "="},
         {true, "", "="},

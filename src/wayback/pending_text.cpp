@@ -9,32 +9,33 @@ size_t DropPendingRenames(unsigned short *value, size_t count, PendingTest ours,
     size_t at = 0;
     size_t kept = 0;
     while (at < count && value[at] != 0) {
-        size_t source = at;
-        while (at < count && value[at] != 0)
-            ++at;
-        size_t target = ++at;
-        while (at < count && value[at] != 0)
-            ++at;
+        size_t pair = at;
+        size_t end[2];
+        for (size_t &string_end : end) {
+            while (at < count && value[at] != 0)
+                ++at;
+            string_end = at++;
+        }
         // A pair cut short: the value is another program's to mend.
-        if (at++ >= count)
+        if (at > count)
             return count;
-        size_t start = target - source > 5 && memcmp(value + source, NT_PREFIX, sizeof NT_PREFIX) == 0
-                           ? source + 4
-                           : source;
-        if (!ours(value + start, target - 1 - start, value[target] == 0, context)) {
-            memmove(value + kept, value + source, (at - source) * sizeof *value);
-            kept += at - source;
+        size_t start = end[0] - pair > 4 && memcmp(value + pair, NT_PREFIX, sizeof NT_PREFIX) == 0
+                           ? pair + 4
+                           : pair;
+        if (!ours(value + start, end[0] - start, end[1] == end[0] + 1, context)) {
+            memmove(value + kept, value + pair, (at - pair) * sizeof *value);
+            kept += at - pair;
         }
     }
-    for (size_t rest = at; rest < count; ++rest) {
-        if (value[rest] != 0)
+    size_t pairs_end = at;
+    while (at < count) {
+        if (value[at++] != 0)
             return count;
     }
-    if (kept == at)
+    if (kept == pairs_end)
         return count;
-    if (kept > 0)
-        value[kept++] = 0;
-    return kept;
+    value[kept] = 0;
+    return kept + 1;
 }
 
 static char LowerAscii(char c)

@@ -51,8 +51,8 @@ int DecideRestore(const RecordEntry *entry, int now, const unsigned char *now_di
 // UTF-16 units that any program appends to: pairs of a source, "\\??\\"
 // first as MoveFileEx writes it, and a target, empty for a deletion. The
 // pairs that `ours` claims (given the source without that prefix) go, the
-// rest stay as they were; the new count of units, 0 when none stays, `count`
-// when nothing goes or the value is not whole pairs.
+// rest stay as they were; the new count of units, `count` when nothing goes
+// or the value is not whole pairs (its units are then not to be written).
 typedef int (*PendingTest)(const unsigned short *source, size_t length, int deletion,
                            void *context);
 size_t DropPendingRenames(unsigned short *value, size_t count, PendingTest ours, void *context);

@@ -11,14 +11,16 @@ program=$1 objdump=$2
 # (SetDllDirectoryA: Vista, XP SP1; InitCommonControls and
 # GetVolumeInformationByHandleW: Vista; RegDeleteKeyExA: Vista, XP x64; the rest
 # Windows 2000 or XP; SHA-256 in the PROV_RSA_AES provider: XP SP3, Vista;
-# GetEnvironmentStrings is the export behind GetEnvironmentStringsA). msvcrt
-# entries are exports of Vista x64's msvcrt.dll
-# since Windows 2000 and need none of the run-time's start-up; mingw-w64
+# GetEnvironmentStrings is the export behind GetEnvironmentStringsA;
+# RegQueryValueExW and RegSetValueExW, Windows 2000, edit
+# PendingFileRenameOperations, whose other entries the A calls would change).
+# msvcrt entries are exports of Vista x64's msvcrt.dll since Windows 2000 and need none of the run-time's start-up; mingw-w64
 # links strnlen, which that msvcrt lacks, from its own static library. The
 # list holds what the program imports, so that a new import is reviewed here.
 reviewed="
 ADVAPI32.DLL RegCloseKey RegEnumKeyA RegOpenKeyExA RegQueryValueExA
 ADVAPI32.DLL RegCreateKeyExA RegDeleteKeyExA RegDeleteValueA RegSetValueExA
+ADVAPI32.DLL RegQueryValueExW RegSetValueExW
 KERNEL32.DLL FlushFileBuffers SetFilePointer GetFileAttributesExA GetLocalTime
 ADVAPI32.DLL ConvertStringSecurityDescriptorToSecurityDescriptorA CryptAcquireContextA
 ADVAPI32.DLL CryptCreateHash CryptDestroyHash CryptGetHashParam CryptHashData CryptReleaseContext
