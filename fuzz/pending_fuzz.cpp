@@ -44,9 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     unsigned short *value = (unsigned short *)malloc(count * 2 + 1);
     memcpy(value, data, count * 2);
     size_t kept = DropPendingRenames(value, count, ClaimSome, NULL);
-    if (kept > count || (kept < count && (kept == 0 || value[kept - 1] != 0 ||
-                                          DropPendingRenames(value, kept, ClaimNone, NULL) != kept ||
-                                          DropPendingRenames(value, kept, ClaimAll, NULL) != 1)))
+    if (kept > count)
+        abort();
+    if (kept < count && (kept == 0 || value[kept - 1] != 0 ||
+                         DropPendingRenames(value, kept, ClaimNone, NULL) != kept ||
+                         DropPendingRenames(value, kept, ClaimAll, NULL) != 1))
         abort();
     free(value);
     return 0;

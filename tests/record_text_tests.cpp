@@ -129,7 +129,8 @@ TEST(Record, OnlyTheProgramsOwnQueuedOperationsAreCancelled)
         {true, other + "\\??\\c:\\J\\BIN\\OCFPCSC1.DLL.OCF-NEW|\\??\\C:\\j\\bin\\x|" + other + "|",
          other + other + "|"},
         // The bridge the run left, and the jar renamed rather than deleted.
-        {true, "\\??\\C:\\j\\bin\\ocfpcsc1.dll||\\??\\C:\\j\\lib\\ext\\ocf1.2.jar|\\??\\C:\\y|", "="},
+        {true, "\\??\\C:\\j\\bin\\ocfpcsc1.dll||\\??\\C:\\j\\lib\\ext\\ocf1.2.jar|\\??\\C:\\y|",
+         "="},
         {true, "\\??\\C:\\Program Files\\Instalator czytnika kartX||", "="},
         {true, "\\??\\C:\\Program Files\\Instalator czytnika kart\\a|\\??\\C:\\b|", "="},
         {false, other + copy + "\\??\\C:\\Program Files\\Instalator czytnika kart||"

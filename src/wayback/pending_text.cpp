@@ -19,12 +19,13 @@ size_t DropPendingRenames(unsigned short *value, size_t count, PendingTest ours,
         // A pair cut short: the value is another program's to mend.
         if (at > count)
             return count;
-        size_t start = end[0] - pair > 4 && memcmp(value + pair, NT_PREFIX, sizeof NT_PREFIX) == 0
-                           ? pair + 4
-                           : pair;
+        size_t start =
+            end[0] - pair > 4 && memcmp(value + pair, NT_PREFIX, sizeof NT_PREFIX) == 0 ? pair + 4
+                                                                                        : pair;
         if (!ours(value + start, end[0] - start, end[1] == end[0] + 1, context)) {
-            memmove(value + kept, value + pair, (at - pair) * sizeof *value);
-            kept += at - pair;
+            // Forward only: what is yet to be read stays where it is.
+            for (size_t i = pair; i < at; ++i)
+                value[kept++] = value[i];
         }
     }
     size_t pairs_end = at;
@@ -63,7 +64,8 @@ int OwnPendingRename(const char *source, int deletion, const char *folder,
     if (record == NULL)
         return PENDING_OTHERS;
     // A replacement waits as "<path>.ocf-new", whatever its target.
-    if (length > 8 && length - 8 < PATH_BUFFER_SIZE && SameStart(source + length - 8, ".ocf-new") == 8) {
+    if (length > 8 && length - 8 < PATH_BUFFER_SIZE &&
+        SameStart(source + length - 8, ".ocf-new") == 8) {
         CopyTextBounded(path, length - 7, source);
         return FindRecordEntry(record, path) >= 0 ? PENDING_WAITING : PENDING_OTHERS;
     }
