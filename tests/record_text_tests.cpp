@@ -132,14 +132,12 @@ TEST(Record, OnlyTheProgramsOwnQueuedOperationsAreCancelled)
         {true, "\\??\\C:\\j\\bin\\ocfpcsc1.dll||\\??\\C:\\j\\lib\\ext\\ocf1.2.jar|\\??\\C:\\y|",
          "="},
         {true, "\\??\\C:\\Program Files\\Instalator czytnika kartX||", "="},
-        {true, "\\??\\C:\\Program Files\\Instalator czytnika kart\\a|\\??\\C:\\b|", "="},
         {false, other + copy + "\\??\\C:\\Program Files\\Instalator czytnika kart||"
                 "\\??\\C:\\j\\bin\\ocfpcsc1.dll.ocf-new|!\\??\\C:\\j\\bin\\ocfpcsc1.dll||",
          other + "\\??\\C:\\j\\bin\\ocfpcsc1.dll.ocf-new|!\\??\\C:\\j\\bin\\ocfpcsc1.dll||"},
         {true, copy, "|"},  // without the list's end
         {true, copy + other + "\\??\\C:\\z", "="},
         {true, copy + other + "|x|", "="},
-        {true, "", "="},
     };
     for (const auto &c : cases) {
         std::vector<unsigned short> value(c.value.begin(), c.value.end());

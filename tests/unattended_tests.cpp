@@ -15,6 +15,26 @@ namespace {
 
 const char SESSION_MANAGER[] = "System\\CurrentControlSet\\Control\\Session Manager";
 
+const wchar_t SESSION_MANAGER_W[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+
+std::wstring PendingRenames()
+{
+    static wchar_t value[16384];
+    DWORD size = sizeof value - 4;
+    return RegGetValueW(HKEY_LOCAL_MACHINE, SESSION_MANAGER_W, L"PendingFileRenameOperations",
+                        RRF_RT_REG_MULTI_SZ, nullptr, value, &size) == ERROR_SUCCESS
+               ? std::wstring(value, size / 2)
+               : L"";
+}
+
+// Wine carries out what was queued as Windows does at a restart.
+void Restart(const std::string &folder)
+{
+    ChildProcess restart(JoinPath(SystemDirectory(), "wineboot.exe"), folder, "-r");
+    EXPECT_EQ(restart.WaitForExit(60000), 0u);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
+}
+
 class Unattended : public Installer {
 protected:
     void SetUp() override
@@ -146,12 +166,9 @@ TEST_F(Unattended, AFileInUseIsReplacedAtTheNextRestart)
           "Usunięty przy ponownym uruchomieniu komputera: " + old_jar + "\r\n"})
         EXPECT_NE(Log().find(line), std::string::npos) << line << Log();
 
-    // Wine carries the replacement out as Windows does at a restart.
-    ChildProcess restart(JoinPath(SystemDirectory(), "wineboot.exe"), machine.path(), "-r");
-    EXPECT_EQ(restart.WaitForExit(60000), 0u);
+    Restart(machine.path());
     EXPECT_TRUE(ReadTextFile(bridge) == ReadTextFile(package / "sun\\ocfpcsc1.dll"));
     EXPECT_FALSE(FileExists(bridge + ".ocf-new"));
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
 }
 
 TEST_F(Unattended, AReadOnlyTargetIsReplacedWithoutAPrompt)
@@ -283,26 +300,6 @@ std::string UninstallValue(const char *name)
     return name[0] == 'N' ? std::to_string(*(DWORD *)value) : value;
 }
 
-const wchar_t SESSION_MANAGER_W[] = L"System\\CurrentControlSet\\Control\\Session Manager";
-
-std::wstring PendingRenames()
-{
-    static wchar_t value[16384];
-    DWORD size = sizeof value - 4;
-    return RegGetValueW(HKEY_LOCAL_MACHINE, SESSION_MANAGER_W, L"PendingFileRenameOperations",
-                        RRF_RT_REG_MULTI_SZ, nullptr, value, &size) == ERROR_SUCCESS
-               ? std::wstring(value, size / 2)
-               : L"";
-}
-
-// Wine carries out what was queued as Windows does at a restart.
-void Restart(const std::string &folder)
-{
-    ChildProcess restart(JoinPath(SystemDirectory(), "wineboot.exe"), folder, "-r");
-    EXPECT_EQ(restart.WaitForExit(60000), 0u);
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
-}
-
 TEST_F(Unattended, TwoInstallsAndAnUninstallFromTheCopyPutEveryFileBack)
 {
     const std::string old_jar = JoinPath(SystemDirectory(), "ocf1.2.jar");
@@ -355,8 +352,8 @@ TEST_F(Unattended, AnUninstallBeforeTheInstallsRestartCancelsItsReplacements)
         held[i] = CreateFileA((i ? old_jar : jar).c_str(), GENERIC_READ, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(Run("/quiet"), 3010u);
-    for (HANDLE file : held)
-        CloseHandle(file);
+    CloseHandle(held[0]);
+    CloseHandle(held[1]);
     ASSERT_NE(PendingRenames().find(L".ocf-new"), std::wstring::npos);
 
     ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
@@ -400,10 +397,9 @@ TEST_F(Unattended, TheUninstallInTheWindowLeavesAChangedFileAndASharedOne)
     EXPECT_EQ(ExitCode(), 1602u);
     boxes.Queue(IDYES);
     boxes.Queue(IDOK);
-    const std::string properties = JoinPath(jre, "lib\\opencard.properties");
-    const std::string placed = ReadTextFile(properties);
-    HANDLE held = CreateFileA(properties.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    const std::string properties = JoinPath(jre, "lib\\opencard.properties"),
+                      placed = ReadTextFile(properties);
+    HANDLE held = CreateFileA(properties.c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
     arguments = "/uninstall /log:" + log;
     Start();
     EXPECT_EQ(ExitCode(), 1u);
