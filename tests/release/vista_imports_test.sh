@@ -10,7 +10,8 @@ program=$1 objdump=$2
 # Vista or earlier as "Minimum supported client" on their Microsoft page
 # (SetDllDirectoryA: Vista, XP SP1; InitCommonControls and
 # GetVolumeInformationByHandleW: Vista; RegDeleteKeyExA: Vista, XP x64; the rest
-# Windows 2000 or XP; SHA-256 in the PROV_RSA_AES provider: XP SP3, Vista;
+# Windows 2000 or XP; CreateFileW, Windows XP, opens the program's own file
+# by the path that GetModuleFileNameW gives; SHA-256 in the PROV_RSA_AES provider: XP SP3, Vista;
 # GetEnvironmentStrings is the export behind GetEnvironmentStringsA). msvcrt
 # entries are exports of Vista x64's msvcrt.dll
 # since Windows 2000 and need none of the run-time's start-up; mingw-w64
@@ -46,6 +47,7 @@ USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow GetClientRect MapD
 ADVAPI32.DLL GetSecurityInfo GetUserNameW
 KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFile WriteFile
 KERNEL32.DLL SetEnvironmentVariableA
+KERNEL32.DLL CreateFileW
 MSVCRT.DLL strcspn wcscpy wcscspn wcslen wcsncat
 MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
 "
