@@ -6,7 +6,7 @@
 
 namespace {
 
-enum : unsigned long long { NO_SITE = ~0ULL, BAD_SITE = ~0ULL - 1 };
+enum : unsigned long long { NO_SITE = ~0ULL, BAD_SITE = ~0ULL - 1, SITE_TO_READ = ~0ULL - 2 };
 
 // PE is little-endian, as is every machine that this builds for.
 unsigned long long Read64(const unsigned char *at)
@@ -96,7 +96,8 @@ int ImageMatchesFile(const unsigned char *file, size_t file_size, const unsigned
     }
     Sites walk = {image + relocations, image + relocations, image + relocations + relocations_size,
                   0};
-    unsigned long long site = NextSite(&walk);
+    unsigned long long site = SITE_TO_READ;
+    unsigned long long after = 0;
     unsigned long long raw_end = headers;
     unsigned long long rva_end = 0;
     // Every byte of the file lies in the headers or in one section's raw data.
@@ -117,6 +118,13 @@ int ImageMatchesFile(const unsigned char *file, size_t file_size, const unsigned
         if (rva_end > image_size)
             return 0;
         for (unsigned long long i = 0; i < raw; ++i) {
+            // Read here only, at a byte after the last site: a site in the
+            // file's last bytes is refused, which no linker writes.
+            if (site == SITE_TO_READ) {
+                site = NextSite(&walk);
+                if (site < after)
+                    return 0;
+            }
             if (i >= mapped) {
                 // The file's padding is not mapped, so nothing vouches for it.
                 if (from[i] != 0)
@@ -126,10 +134,8 @@ int ImageMatchesFile(const unsigned char *file, size_t file_size, const unsigned
                                           Read64(image + rva + i))
                     return 0;
                 i += 7;
-                unsigned long long next = NextSite(&walk);
-                if (next < site + 8)
-                    return 0;
-                site = next;
+                after = site + 8;
+                site = SITE_TO_READ;
             } else if (from[i] != image[rva + i] && rva + i - iat >= iat_size) {
                 return 0;
             }
