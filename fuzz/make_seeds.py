@@ -14,6 +14,7 @@ then per step a fill byte (bit 0 set: the message fills its buffer without a
 terminator) and the message NUL. gemplus_search: the multi-string as it is.
 java_home: 32-bit type, 32-bit stored size, the element to join NUL, then
 the value's bytes. record: the record file as it is. pending: the UTF-16LE value as it is.
+image: a 64-bit base, a 32-bit file size (modulo what is left + 1), the file, then the image.
 """
 import os
 import struct
@@ -174,6 +175,40 @@ def pending():
     }
     for name, text in cases.items():
         write("pending", name, text.encode("utf-16-le"))
+def small_program():
+    """A PE32+ with one relocated pointer and an import address table."""
+    f = bytearray(0x800)
+    fields = [(0x3C, 0x40, "I"), (0x40, 0x4550, "I"), (0x46, 3, "H"), (0x54, 240, "H"),
+              (0x58, 0x20B, "H"), (0x70, 0x140000000, "Q"), (0x94, 0x200, "I"),
+              (0xC4, 16, "I"), (0xF0, 0x3000, "I"), (0xF4, 12, "I"), (0x128, 0x2000, "I"),
+              (0x12C, 16, "I"), (0x150, 0x100, "I"), (0x154, 0x1000, "I"), (0x158, 0x200, "I"),
+              (0x15C, 0x200, "I"), (0x178, 0x40, "I"), (0x17C, 0x2000, "I"),
+              (0x180, 0x200, "I"), (0x184, 0x400, "I"), (0x1A0, 12, "I"),
+              (0x1A4, 0x3000, "I"), (0x1A8, 0x200, "I"), (0x1AC, 0x600, "I"),
+              (0x210, 0x140001080, "Q"), (0x600, 0x1000, "I"), (0x604, 12, "I"),
+              (0x608, 0xA010, "H")]
+    for i in range(0x200, 0x300):
+        f[i] = (i * 7 + 1) & 0xFF
+    for at, value, kind in fields:
+        struct.pack_into("<" + kind, f, at, value)
+    return f
+
+
+def loaded(f, base):
+    image = bytearray(0x4000)
+    for to, at, size in [(0, 0, 0x200), (0x1000, 0x200, 0x100), (0x2000, 0x400, 0x40),
+                         (0x3000, 0x600, 12)]:
+        image[to:to + size] = f[at:at + size]
+    struct.pack_into("<Q", image, 0x70, base)
+    struct.pack_into("<Q", image, 0x1010, 0x140001080 + base - 0x140000000)
+    struct.pack_into("<Q", image, 0x2000, 0x7FFA12345678)
+    return image
+
+
+def image():
+    f = small_program()
+    for name, base in {"relocated": 0x7FF612340000, "preferred": 0x140000000}.items():
+        write("image", name, struct.pack("<QI", base, len(f)) + f + loaded(f, base))
 
 
 if __name__ == "__main__":
@@ -185,3 +220,4 @@ if __name__ == "__main__":
     java_home()
     record()
     pending()
+    image()

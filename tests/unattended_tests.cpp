@@ -380,6 +380,38 @@ TEST_F(Unattended, AReinstallBeforeTheUninstallsRestartKeepsTheProgramsCopy)
     EXPECT_TRUE(FileExists(PROGRAM_COPY));
 }
 
+TEST_F(Unattended, TheRegisteredCopyIsTheProgramThatRan)
+{
+    const std::string program = package / "instalator.exe", ran = package / "ran.exe";
+    const std::string original = ReadTextFile(program);
+    // A second name: not the one file that the image is checked against.
+    ASSERT_TRUE(CreateHardLinkA(ran.c_str(), program.c_str(), nullptr));
+    EXPECT_EQ(Run("/quiet /log:" + log), 1u);
+    EXPECT_FALSE(FileExists(PROGRAM_COPY));
+    EXPECT_EQ(UninstallValue("QuietUninstallString"), "");
+    EXPECT_NE(Log().find("Plik programu zmieniony w trakcie pracy, odinstalowanie "
+                         "niezarejestrowane: " + program + "\r\n"),
+              std::string::npos) << Log();
+    ASSERT_TRUE(DeleteFileA(ran.c_str()));
+
+    // Renamed and replaced while its driver installer runs.
+    const std::string go = machine / "go";
+    ASSERT_TRUE(WriteTextFile(package / "Drivers\\twin64.bat",
+                              "@echo.>\"" + started + "\"\r\n:wait\r\n@if not exist \"" + go +
+                                  "\" goto wait\r\n"));
+    ASSERT_TRUE(DeleteFileA(started.c_str()));
+    arguments = "/quiet";
+    Start();
+    for (int waited = 0; waited < 30000 && !FileExists(started); waited += 100)
+        Sleep(100);
+    ASSERT_TRUE(MoveFileA(program.c_str(), ran.c_str()));
+    ASSERT_TRUE(WriteTextFile(program, "planted"));
+    ASSERT_TRUE(WriteTextFile(go, ""));
+    EXPECT_EQ(process->WaitForExit(30000), 0u);
+    EXPECT_EQ(ReadTextFile(PROGRAM_COPY), original);
+    EXPECT_NE(UninstallValue("QuietUninstallString"), "");
+}
+
 TEST_F(Unattended, TheUninstallInTheWindowLeavesAChangedFileAndASharedOne)
 {
     EXPECT_EQ(Run("/quiet"), 0u);

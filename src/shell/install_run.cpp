@@ -98,8 +98,9 @@ void RunSteps(const RunChoice *choice, StepOutcomes *steps)
             LogStepEnd(steps, step);
         }
     }
-    SetRunListener(NULL, NULL);
+    // Its registration is a fact of the run too.
     FinishRecording(&recording);
+    SetRunListener(NULL, NULL);
 }
 
 void RunInstallation(HWND dialog, StepOutcomes *steps)

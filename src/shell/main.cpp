@@ -6,6 +6,9 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    // Before anything else, so that the file read is as near as can be to the
+    // one the process was made from.
+    CaptureProgramImage();
     RestrictDllSearch();
     UseSystemLeadBytes();
     // "Enabling Visual Styles" asks for the call together with the manifest's

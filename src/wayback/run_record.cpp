@@ -207,14 +207,15 @@ void FinishRecording(Recording *recording)
         return;
     // A reinstall before the uninstall's restart keeps them.
     CancelOwnRenames(folder, NULL);
-    WriteProgramCopy(copy);
+    int copied = WriteProgramCopy(copy);
     // Once per machine, as Windows Installer counts.
     for (int i = 0; i < record->count; ++i) {
         RecordEntry *entry = &record->entry[i];
         if (!entry->shared && entry->left && IsSharedLibrary(entry->path))
             entry->shared = ChangeSharedCount(entry->path, 1) > 0;
     }
-    if (!SaveRecord(folder, record) ||
+    // The record is saved all the same: a later run's registration takes it.
+    if (!SaveRecord(folder, record) || !copied ||
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, NULL, 0,
                         KEY_SET_VALUE | KEY_WOW64_64KEY, NULL, &key, NULL) != ERROR_SUCCESS)
         return;

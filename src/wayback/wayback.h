@@ -63,6 +63,14 @@ size_t DropPendingRenames(unsigned short *value, size_t count, PendingTest ours,
 enum { PENDING_OTHERS, PENDING_OURS, PENDING_WAITING };
 int OwnPendingRename(const char *source, int deletion, const char *folder,
                      const RunRecord *record);
+// 1 when `file`, a PE32+ program, is what the loader maps as `image` at
+// `actual_base` (image_compare.cpp, pure): the headers but for the image base,
+// and every section with the file's base relocations applied, but for the
+// import address table, which the loader writes. Every byte of the file must
+// be so vouched for: a file longer or shorter than its headers and sections,
+// or with padding that is not zero, does not match.
+int ImageMatchesFile(const unsigned char *file, size_t file_size, const unsigned char *image,
+                     size_t image_size, unsigned long long actual_base);
 
 #ifdef _WIN32
 #include <windows.h>
@@ -103,8 +111,13 @@ void FinishRecording(Recording *recording);
 
 // program_image.cpp: the program that the registration names is the program
 // that runs. CaptureProgramImage, first thing at start, reads the program's
-// file; WriteProgramCopy writes what was read to `path`: 1 when the copy is
-// there.
+// file once and keeps it when it matches the running image: 1 then. A handle
+// alone would still leave the moment between the process's creation and the
+// open; a signature is no part of the image, and older signed releases carry
+// one too. WriteProgramCopy writes the kept bytes to a new name beside `path`
+// and moves them over it: 1 when the copy is there, also when the program
+// runs from that very copy. When the file did not match it writes nothing and
+// tells RUN_EVENT_NO_WAY_BACK.
 int CaptureProgramImage(void);
 int WriteProgramCopy(const char *path);
 

@@ -13,8 +13,10 @@ program=$1 objdump=$2
 # Windows 2000 or XP; SHA-256 in the PROV_RSA_AES provider: XP SP3, Vista;
 # GetEnvironmentStrings is the export behind GetEnvironmentStringsA;
 # RegQueryValueExW and RegSetValueExW, Windows 2000, edit
-# PendingFileRenameOperations, whose other entries the A calls would change).
-# msvcrt entries are exports of Vista x64's msvcrt.dll since Windows 2000 and need none of the run-time's start-up; mingw-w64
+# PendingFileRenameOperations, whose other entries the A calls would change;
+# CreateFileW, Windows XP, opens the program's own file by the path that
+# GetModuleFileNameW gives). msvcrt entries are exports of Vista x64's msvcrt.dll
+# since Windows 2000 and need none of the run-time's start-up; mingw-w64
 # links strnlen, which that msvcrt lacks, from its own static library. The
 # list holds what the program imports, so that a new import is reviewed here.
 reviewed="
@@ -48,6 +50,7 @@ USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow GetClientRect MapD
 ADVAPI32.DLL GetSecurityInfo GetUserNameW
 KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFile WriteFile
 KERNEL32.DLL SetEnvironmentVariableA
+KERNEL32.DLL CreateFileW
 MSVCRT.DLL strcspn wcscpy wcscspn wcslen wcsncat
 MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
 "
