@@ -301,7 +301,7 @@ void ExpectEveryControlNamedAndWhole(HWND dialog, int dpi, const std::string &st
             bool given = false;
             for (auto at = resource.equal_range(GetDlgCtrlID(control)); at.first != at.second;)
                 given |= (at.first++)->second == text;
-            EXPECT_TRUE(given || state == "unfolded" || text.empty()) << where << " not its own text";
+            EXPECT_TRUE(given || state == "unfolded" || text.empty()) << where << " not ours";
             EXPECT_EQ(AccessibleName(control), name) << where;
         }
         EXPECT_LE(need.right, box.right - box.left - taken) << where << " clips its text";
