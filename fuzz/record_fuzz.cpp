@@ -11,7 +11,7 @@
 
 // A full path by its own elements: a drive, then names that are neither
 // empty, "." nor "..", nor hold a character Windows refuses.
-static bool IsFullPath(const std::string &path)
+static bool IsWholePath(const std::string &path)
 {
     if (path.size() < 4 || !isalpha((unsigned char)path[0]) || path[1] != ':' || path[2] != '\\')
         return false;
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         char line[RECORD_LINE_SIZE];
         for (int i = 0; i < record->count; ++i) {
             const char *path = record->entry[i].path;
-            if (!IsFullPath(path) ||
+            if (!IsWholePath(path) ||
                 FormatRecordLine(&record->entry[i], line, sizeof line) == 0)
                 abort();
             written += line;
