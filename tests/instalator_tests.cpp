@@ -142,7 +142,7 @@ TEST_P(InstallerClose, AfterARunShowsTheRestartNoticeFirst)
     SendMessageA(GetDlgItem(dialog, IDC_JAVA_PLUGIN), BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageA(GetDlgItem(dialog, IDC_DRIVERS), BM_SETCHECK, BST_UNCHECKED, 0);
     PressKeys({VK_MENU, 'S'});  // "Instaluj" before the run
-    ASSERT_TRUE(WaitForText(dialog, IDCANCEL, "&Zamknij", 120000));
+    ASSERT_TRUE(WaitForText(dialog, IDCANCEL, "&Zamknij", 30000));
     restart_notices.Queue(IDOK);
     Close(dialog, GetParam());
     EXPECT_EQ(ExitCode(), 0u);
@@ -341,7 +341,7 @@ TEST_P(InstallerScale, KeyboardReachesEveryControlNamedAndWhole)
         PressKeys({ALT, 'M'});
         ASSERT_EQ(WaitForFocus(dialog, IDC_READER_LIST), IDC_READER_LIST);
         PressKeys({VK_RETURN});
-        ASSERT_TRUE(WaitForText(dialog, IDCANCEL, "&Zamknij", 120000)) << "no run from the list";
+        ASSERT_TRUE(WaitForText(dialog, IDCANCEL, "&Zamknij", 30000)) << "no run from the list";
         PressButton(dialog, IDOK);
         ASSERT_TRUE(WaitForText(dialog, IDOK, "&Szczegóły <<"));
         ExpectEveryControlNamedAndWhole(dialog, dpi, "unfolded");

@@ -249,9 +249,11 @@ TEST_F(Unattended, TheReaderRowFitsTheWindowsAndTheLogGrowsAsTheRunGoes)
     EXPECT_NE(text.find("Java Plug-in: OK\r\nCzytnik: wiersz 0, GemPC(Twin,Tokens)-Win8-64bit\r\n"),
               std::string::npos) << text;
     // Held for the whole run: another process can neither write, delete nor rename it.
-    EXPECT_EQ(CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_EXISTING, 0, nullptr),
-              INVALID_HANDLE_VALUE);
+    HANDLE writer = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
     EXPECT_FALSE(DeleteFileA(log.c_str()));
     EXPECT_FALSE(MoveFileA(log.c_str(), (log + ".moved").c_str()));
     ASSERT_TRUE(WriteTextFile(go, ""));
