@@ -35,6 +35,7 @@ TEST(CommandLine, SwitchesGiveTheChoiceOrTheFirstReason)
         std::vector<std::string> arguments;
         int quiet, help, components, reader_row, log_argument;
         std::string reason;
+        int uninstall = 0;
     } cases[] = {
         {{"/quiet"}, 1, 0, 0, -1, -1, ""},
         {{"-QUIET", "/Components:Drivers,JAVA", "/reader:1", "-LOG:C:\\a b\\x.log"}, 1, 0, 3, 1, 4,
@@ -56,11 +57,11 @@ TEST(CommandLine, SwitchesGiveTheChoiceOrTheFirstReason)
         {{"/components:ie"}, 0, 0, 0, -1, -1, "Niezrozumiała wartość przełącznika: /components:ie"},
         {{"/quiet:no"}, 0, 0, 0, -1, -1, "Niezrozumiała wartość przełącznika: /quiet:no"},
         {{"/quiet", "/?"}, 1, 1, 0, -1, -1, "Przełącznik /? nie łączy się z innymi: /?"},
-        {{"/Uninstall", "/quiet", "/log:x"}, 1, 0, 0, -1, 3, ""},
+        {{"/Uninstall", "/quiet", "/log:x"}, 1, 0, 0, -1, 3, "", 1},
         {{"/uninstall", "/reader:1"}, 0, 0, 0, 1, -1,
-         "Przełącznik /uninstall łączy się tylko z /quiet i /log: /reader:1"},
+         "Przełącznik /uninstall łączy się tylko z /quiet i /log: /reader:1", 1},
         {{"/components:java", "/uninstall"}, 0, 0, 1, -1, -1,
-         "Przełącznik /uninstall łączy się tylko z /quiet i /log: /uninstall"},
+         "Przełącznik /uninstall łączy się tylko z /quiet i /log: /uninstall", 1},
         // After a reason, /quiet and /log: still count: the reason goes to the log.
         {{"/x", "/reader:7", "/quiet", "/log:C:\\x.log"}, 1, 0, 0, -1, 4,
          "Nieznany przełącznik: /x"},
@@ -77,6 +78,7 @@ TEST(CommandLine, SwitchesGiveTheChoiceOrTheFirstReason)
         EXPECT_EQ(choice.reader_row, c.reader_row) << what;
         EXPECT_EQ(choice.log_argument, c.log_argument) << what;
         EXPECT_EQ(choice.reason, c.reason) << what;
+        EXPECT_EQ(choice.uninstall, c.uninstall) << what;
     }
 }
 

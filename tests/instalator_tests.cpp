@@ -8,12 +8,13 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
-// The dialog's client height at its template size (255 dialog units) in this
-// dialog's pixels, worked out from the details box (160 units down, 90 high).
-int TemplateClientHeight(HWND dialog)
+// The dialog's vertical base unit, the height of its own font, worked out
+// from the details box (160 dialog units down, 90 high); -1 when none fits.
+int DialogFontHeight(HWND dialog)
 {
     RECT details = WindowRect(GetDlgItem(dialog, IDC_DETAILS));
     POINT origin = {0, 0};
@@ -21,9 +22,15 @@ int TemplateClientHeight(HWND dialog)
     for (int base_units = 1; base_units < 200; ++base_units) {
         if (MulDiv(160, base_units, 8) == details.top - origin.y &&
             MulDiv(90, base_units, 8) == details.bottom - details.top)
-            return MulDiv(255, base_units, 8);
+            return base_units;
     }
     return -1;
+}
+
+// The dialog's client height at its template size (255 dialog units).
+int TemplateClientHeight(HWND dialog)
+{
+    return MulDiv(255, DialogFontHeight(dialog), 8);
 }
 
 int ClientHeight(HWND dialog)
@@ -119,7 +126,7 @@ TEST_F(Installer, InstallWaitsForAnotherInstallerToEnd)
     EXPECT_EQ(ExitCode(), 0u);
 }
 
-enum CloseWay { CLOSE_BUTTON, ESCAPE_KEY, CLOSE_BOX };
+enum CloseWay { CLOSE_BUTTON, ESCAPE_KEY, CLOSE_BOX, ACCESS_KEY, ENTER_ON_CANCEL };
 
 void Close(HWND dialog, CloseWay way)
 {
@@ -128,6 +135,13 @@ void Close(HWND dialog, CloseWay way)
     } else if (way == ESCAPE_KEY) {
         // The dialog manager's IsDialogMessage turns Escape into IDCANCEL.
         PressKeys({VK_ESCAPE});
+    } else if (way == ACCESS_KEY) {
+        PressKeys({VK_MENU, 'Z'});
+    } else if (way == ENTER_ON_CANCEL) {
+        // Enter presses the focused button, not the default one.
+        PressKeys({VK_TAB});
+        ASSERT_EQ(WaitForFocus(dialog, IDCANCEL), IDCANCEL);
+        PressKeys({VK_RETURN});
     } else {
         PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
@@ -142,6 +156,7 @@ TEST_P(InstallerClose, BeforeARunEndsWithoutTheRestartNotice)
     Close(dialog, GetParam());
     EXPECT_EQ(ExitCode(), 0u);
     ExpectAllPromptsAnswered(restart_notices);
+    EXPECT_FALSE(FileExists(JoinPath(SystemDirectory(), "ocfpcsc1.dll"))) << "a run took place";
 }
 
 TEST_P(InstallerClose, AfterARunShowsTheRestartNoticeFirst)
@@ -151,7 +166,8 @@ TEST_P(InstallerClose, AfterARunShowsTheRestartNoticeFirst)
     // A run with nothing ticked is a run all the same.
     SendMessageA(GetDlgItem(dialog, IDC_JAVA_PLUGIN), BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageA(GetDlgItem(dialog, IDC_DRIVERS), BM_SETCHECK, BST_UNCHECKED, 0);
-    ASSERT_TRUE(RunInstallation(dialog));
+    PressKeys({VK_MENU, 'S'});  // "Instaluj" before the run
+    ASSERT_TRUE(WaitForText(dialog, IDCANCEL, "&Zamknij", 30000));
     restart_notices.Queue(IDOK);
     Close(dialog, GetParam());
     EXPECT_EQ(ExitCode(), 0u);
@@ -161,7 +177,8 @@ TEST_P(InstallerClose, AfterARunShowsTheRestartNoticeFirst)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, InstallerClose,
-                         ::testing::Values(CLOSE_BUTTON, ESCAPE_KEY, CLOSE_BOX));
+                         ::testing::Values(CLOSE_BUTTON, ESCAPE_KEY, CLOSE_BOX, ACCESS_KEY,
+                                           ENTER_ON_CANCEL));
 
 TEST_F(Installer, DetailsToggleKeepsAMovedWindowsLeftAndTopAndNeverRunsAgain)
 {
@@ -231,16 +248,50 @@ std::wstring AccessibleName(HWND control)
     return text;
 }
 
-// Each visible control named as Windows documents it, its text whole (a check
+// The controls' texts as the program's dialog template holds them, by id.
+std::multimap<int, std::wstring> TemplateTexts()
+{
+    std::multimap<int, std::wstring> texts;
+    HMODULE program = LoadLibraryExA(WindowsPath(INSTALATOR_EXE).c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = FindResourceA(program, MAKEINTRESOURCEA(IDD_MAIN), (LPCSTR)RT_DIALOG);
+    const WORD *at = (const WORD *)LockResource(LoadResource(program, found));
+    // Each text is an ordinal (0xFFFF, then a number) or a NUL-ended string.
+    auto skip = [&at] { at += *at == 0xFFFF ? 2 : wcslen((const wchar_t *)at) + 1; };
+    const DLGTEMPLATE *dialog = (const DLGTEMPLATE *)at;
+    at = (const WORD *)(dialog + 1);
+    skip(), skip(), skip();  // menu, class, title
+    if (dialog->style & DS_SETFONT)
+        ++at, skip();
+    for (int i = 0; i < dialog->cdit; ++i) {
+        at = (const WORD *)(((ULONG_PTR)at + 3) & ~(ULONG_PTR)3);
+        const DLGITEMTEMPLATE *item = (const DLGITEMTEMPLATE *)at;
+        at = (const WORD *)(item + 1);
+        skip();  // class
+        if (*at != 0xFFFF)
+            texts.emplace(item->id, (const wchar_t *)at);
+        skip();
+        at += *at / 2 + 1;  // creation data
+    }
+    FreeLibrary(program);
+    return texts;
+}
+
+// Each visible control named as Windows documents it (by the template's text
+// while it shows that), its text whole in the dialog's own font (a check
 // box's box or a button's edges aside) and inside the dialog, which fits the
 // screen; the dialog's picture in the artifacts (the README shows them).
 void ExpectEveryControlNamedAndWhole(HWND dialog, int dpi, const std::string &state)
 {
+    const std::multimap<int, std::wstring> resource = TemplateTexts();
     HDC screen = GetDC(nullptr);
     HGDIOBJ kept = SelectObject(screen, CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, 0, 0, 0, 0,
                                                     DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Shell Dlg"));
     TEXTMETRICW font = {};
     GetTextMetricsW(screen, &font);
+    // Another process's font (WM_GETFONT) cannot be measured with here: the
+    // dialog lays itself out in this one's height, 8 points at this scale.
+    EXPECT_EQ(DialogFontHeight(dialog), font.tmHeight) << "not 8 points at " << dpi << " DPI";
     RECT inside, format = {}, window = WindowRect(dialog);
     GetClientRect(dialog, &inside);
     MapWindowPoints(dialog, nullptr, (POINT *)&inside, 2);
@@ -268,6 +319,11 @@ void ExpectEveryControlNamedAndWhole(HWND dialog, int dpi, const std::string &st
             EXPECT_LE(font.tmHeight, format.bottom - format.top) << where;
             need = RECT{};
         } else if (kind[0] != 'C') {
+            // Before the run each text is the template's (after it, the run's).
+            bool given = false;
+            for (auto at = resource.equal_range(GetDlgCtrlID(control)); at.first != at.second;)
+                given |= (at.first++)->second == text;
+            EXPECT_TRUE(given || state == "unfolded" || text.empty()) << where << " not ours";
             EXPECT_EQ(AccessibleName(control), name) << where;
         }
         EXPECT_LE(need.right, box.right - box.left - taken) << where << " clips its text";
@@ -283,11 +339,12 @@ void ExpectEveryControlNamedAndWhole(HWND dialog, int dpi, const std::string &st
                                      std::to_string(dpi) + "-" + state + ".bmp");
 }
 
-// At both scales, by keyboard alone: Tab and Shift+Tab through every control
-// that takes input and no other, the access keys (Java's box unticked and
-// ticked again, the drivers' unticked, so that no installer's window can take
-// the keyboard), Enter from a check box, the focus on "Szczegóły" after the
-// run, the report reached only while unfolded (Esc: InstallerClose).
+// By keyboard alone: Tab and Shift+Tab through every control that takes input
+// and no other, the access keys (Java's box unticked and ticked again, the
+// drivers' unticked, so that no installer's window can take the keyboard),
+// Enter from a check box, the focus on "Szczegóły" after the run, the report
+// reached only while unfolded (Esc, Alt+Z: InstallerClose). At 144 DPI the
+// controls only, the run started by Enter from the list.
 class InstallerScale : public Installer, public ::testing::WithParamInterface<int> {};
 
 TEST_P(InstallerScale, KeyboardReachesEveryControlNamedAndWhole)
@@ -300,15 +357,30 @@ TEST_P(InstallerScale, KeyboardReachesEveryControlNamedAndWhole)
     RegSetKeyValueA(HKEY_CURRENT_USER, desktop, "LogPixels", REG_DWORD, &usual, sizeof usual);
     ASSERT_NE(dialog, nullptr);
     const WORD TAB = VK_TAB, BACK = VK_SHIFT, ALT = VK_MENU;
+    if (dpi != 96) {
+        ExpectEveryControlNamedAndWhole(dialog, dpi, "before");
+        SendMessageA(GetDlgItem(dialog, IDC_DRIVERS), BM_SETCHECK, BST_UNCHECKED, 0);
+        PressKeys({ALT, 'M'});
+        ASSERT_EQ(WaitForFocus(dialog, IDC_READER_LIST), IDC_READER_LIST);
+        PressKeys({VK_RETURN});
+        ASSERT_TRUE(WaitForText(dialog, IDCANCEL, "&Zamknij", 30000)) << "no run from the list";
+        PressButton(dialog, IDOK);
+        ASSERT_TRUE(WaitForText(dialog, IDOK, "&Szczegóły <<"));
+        ExpectEveryControlNamedAndWhole(dialog, dpi, "unfolded");
+        CloseAfterRun(dialog);
+        return;
+    }
     const struct {
         std::vector<WORD> keys;
         int focus;
+        int ticks = -1;  // 2 for the drivers' box, 1 for Java's
     } steps[] = {
         // Before the run (no keys: the controls are checked and pictured).
         {{}, 0}, {{TAB}, IDCANCEL}, {{TAB}, IDC_DRIVERS}, {{TAB}, IDC_JAVA_PLUGIN},
         {{TAB}, IDC_READER_LIST}, {{TAB}, IDOK}, {{BACK, TAB}, IDC_READER_LIST},
         {{BACK, TAB}, IDC_JAVA_PLUGIN}, {{ALT, 'M'}, IDC_READER_LIST},
-        {{ALT, 'J'}, IDC_JAVA_PLUGIN}, {{ALT, 'J'}, IDC_JAVA_PLUGIN}, {{ALT, 'C'}, IDC_DRIVERS},
+        {{ALT, 'J'}, IDC_JAVA_PLUGIN, 2}, {{ALT, 'J'}, IDC_JAVA_PLUGIN, 3},
+        {{ALT, 'C'}, IDC_DRIVERS, 1},
         // The run from a check box; after it folded, then unfolded.
         {{VK_RETURN}, IDOK}, {{TAB}, IDCANCEL}, {{TAB}, IDOK}, {{TAB}, IDCANCEL},
         {{ALT, 'S'}, IDOK}, {{}, 0},
@@ -324,6 +396,11 @@ TEST_P(InstallerScale, KeyboardReachesEveryControlNamedAndWhole)
         }
         PressKeys(step.keys);
         ASSERT_EQ(WaitForFocus(dialog, step.focus), step.focus) << "step " << &step - steps;
+        if (step.ticks >= 0)
+            EXPECT_EQ(2 * IsButtonChecked(dialog, IDC_DRIVERS) +
+                          IsButtonChecked(dialog, IDC_JAVA_PLUGIN),
+                      step.ticks)
+                << "step " << &step - steps;
     }
     CloseAfterRun(dialog);
 }

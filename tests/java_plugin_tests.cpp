@@ -315,13 +315,20 @@ TEST_F(JavaPlugin, AHomeThatOthersMayChangeGetsNothing)
     Register(JRE, "b", open_home);
     Register(JRE, "c", "C:\\links\\jre");
     Register(JRE, "d", "C:\\links\\wide");
+    // The same names without the link: a home like any other.
+    std::string twin = MakeHome("wide");
+    ASSERT_TRUE(MakeDirectories(twin + "\\lib\\A"));
+    const std::wstring wide_twin(twin.begin(), twin.end());  // ASCII
+    ASSERT_TRUE(CreateDirectoryW((wide_twin + L"\\lib\\\u0100").c_str(), nullptr));
+    Register(JRE, "e", twin);
 
     EXPECT_EQ(Install(), RESULT_WARNING);
-    EXPECT_EQ(message, Partial(4, 1, 1, 3));
+    EXPECT_EQ(message, Partial(5, 2, 2, 4));
     EXPECT_TRUE(Calls(open_home).empty());
     EXPECT_EQ(Calls(home), CommandsOf(home));
+    EXPECT_TRUE(FileExists(twin + "\\lib\\ext\\ocf1.2.jar"));
     // The bridge libraries go to the last JRE that we trust.
-    EXPECT_TRUE(FileExists(home + "\\lib\\ext\\ocfpcsc1_64.dll"));
+    EXPECT_TRUE(FileExists(twin + "\\lib\\ext\\ocfpcsc1_64.dll"));
     RemoveTree(open_home);
 }
 
@@ -565,12 +572,12 @@ TEST_F(JavaPlugin, NothingIsWrittenThroughALinkMadeWhileAPromptIsOpen)
     ASSERT_TRUE(SetRecordedExitCodes(home + "\\bin\\java.exe", "1\r\n"));  // JP shows the policy
     Register(JRE, "1.8", home);
     prompts.Queue(IDRETRY, [&] {
-        MoveFileA(lib.c_str(), (lib + " away").c_str());
-        MoveFileA(movable.c_str(), lib.c_str());
+        EXPECT_TRUE(MoveFileA(lib.c_str(), (lib + " away").c_str()));
+        EXPECT_TRUE(MoveFileA(movable.c_str(), lib.c_str()));
     });
 
     EXPECT_EQ(Install(), RESULT_WARNING);
-    MoveFileA(lib.c_str(), movable.c_str());  // RemoveTree would follow the link
+    EXPECT_TRUE(MoveFileA(lib.c_str(), movable.c_str()));  // RemoveTree would follow the link
     EXPECT_EQ(message, Partial(1, 1, 1, 0));
     EXPECT_FALSE(FileExists("C:\\links\\target\\java.policy"));
     EXPECT_FALSE(FileExists("C:\\links\\target\\java.policy.ocf-bak"));
@@ -587,12 +594,12 @@ TEST_F(JavaPlugin, RetryDeletesNothingThroughALinkMadeAboveItsTarget)
     ASSERT_TRUE(WriteTextFile(theirs, "someone else's"));
     Register(JRE, "1.8", home);
     prompts.Queue(IDRETRY, [&] {
-        MoveFileA(lib.c_str(), (lib + " away").c_str());
-        MoveFileA(movable.c_str(), lib.c_str());
+        EXPECT_TRUE(MoveFileA(lib.c_str(), (lib + " away").c_str()));
+        EXPECT_TRUE(MoveFileA(movable.c_str(), lib.c_str()));
     });
 
     Install();
-    MoveFileA(lib.c_str(), movable.c_str());  // RemoveTree would follow the link
+    EXPECT_TRUE(MoveFileA(lib.c_str(), movable.c_str()));  // RemoveTree would follow the link
     EXPECT_EQ(ReadTextFile(theirs), "someone else's");
     DeleteFileA(theirs.c_str());
 }
@@ -655,14 +662,23 @@ TEST(CommandInterpreter, TheLongestLineRunsAndOneMoreCharacterRunsNothing)
     longest.resize(1023 - cmd.size() - (sizeof "\"\" /d /s /c \"\"" - 1), ' ');
     EXPECT_EQ(RunCommandInterpreter((longest + " ").c_str()), -1);
     EXPECT_EQ(RunCommandInterpreter(longest.c_str()), 7);
-    // TEMP and TMP name the current directory; a value that the code page cannot
-    // spell arrives whole, not as its best fit.
+}
+
+TEST(CommandInterpreter, TempNamesTheCurrentDirectoryAndAValueTheCodePageCannotSpellArrivesWhole)
+{
+    Variable comspec("COMSPEC", nullptr);
     ScratchDir here;
     CurrentDirectory inside(here.path());
-    Variable wide("OCF_WIDE", nullptr), narrow("OCF_NARROW", "A"), temp("TEMP", "C:\\");
+    Variable temp("TEMP", "C:\\"), wide("OCF_WIDE", nullptr), same("OCF_SAME", nullptr),
+        other("OCF_OTHER", nullptr), best_fit("OCF_BEST_FIT", "A");
     SetEnvironmentVariableW(L"OCF_WIDE", L"\u0100");
+    SetEnvironmentVariableW(L"OCF_SAME", L"\u0100");
+    SetEnvironmentVariableW(L"OCF_OTHER", L"\u0101");
+    // Defined, equal to its twin, and neither its best fit nor another letter.
     EXPECT_EQ(RunCommandInterpreter(("if \"%TEMP%|%TMP%\"==\"" + here.path() + "|" + here.path() +
-                                     "\" if not \"%OCF_WIDE%\"==\"%OCF_NARROW%\" exit 5")
+                                     "\" if defined OCF_WIDE if \"%OCF_WIDE%\"==\"%OCF_SAME%\" "
+                                     "if not \"%OCF_WIDE%\"==\"%OCF_BEST_FIT%\" "
+                                     "if not \"%OCF_WIDE%\"==\"%OCF_OTHER%\" exit 5")
                                         .c_str()),
               5);
 }

@@ -236,7 +236,7 @@ TEST(ComposeReport, SmallBuffersAreFilledAndTerminatedNeverPassed)
     }
 }
 
-TEST(ReaderList, ItemIndexGivesTheRowsReaderType)
+TEST(ReaderList, ItemIndexGivesTheRowsReaderTypeAndTheWindowsItsRow)
 {
     EXPECT_STREQ(READER_LIST[0].text, "GemPC(Twin,Tokens)-Win8-64bit");
     EXPECT_STREQ(READER_LIST[1].text, "GemPC(Twin,Tokens)-Win7/XP/Vista/2000-64bit");
@@ -252,6 +252,10 @@ TEST(ReaderList, ItemIndexGivesTheRowsReaderType)
         EXPECT_EQ(ReaderTypeOfItem(c.index, &reader_type), c.in_list) << c.index;
         EXPECT_EQ(reader_type, c.reader_type) << c.index;
     }
+    // Windows 8 (6.2) and later take the first row.
+    const unsigned long versions[][3] = {{6, 1, 1}, {6, 2, 0}, {6, 3, 0}, {10, 0, 0}};
+    for (const auto &v : versions)
+        EXPECT_EQ(ReaderRowForWindows(v[0], v[1]), (int)v[2]) << v[0] << "." << v[1];
 }
 
 } // namespace

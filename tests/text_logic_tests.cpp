@@ -211,6 +211,7 @@ TEST(PackageListLine, ReadsSha256sumLinesWithRelativePathsOnly)
     const struct {
         std::string line;
         const char *path;  // null: refused
+        unsigned long long size = 9999999999999999999ull;
     } cases[] = {
         {lead + "  Drivers/twin8_64.bat\n", "Drivers\\twin8_64.bat"},
         {lead + "  sun/.java.policy\nnext", "sun\\.java.policy"},
@@ -218,6 +219,8 @@ TEST(PackageListLine, ReadsSha256sumLinesWithRelativePathsOnly)
         {lead + " *sun/java.policy\n", nullptr},     // binary-mode mark
         {hex.substr(1) + "g 1  sun/a\n", nullptr},
         {hex + "  sun/a\n", nullptr},                // no size
+        {hex + " 0  sun/a\n", "sun\\a", 0},
+        {hex + " 12345678901  sun/a\n", "sun\\a", 12345678901ull},
         {hex + " 1 sun/a\n", nullptr},
         {hex + " 12345678901234567890  sun/a\n", nullptr},
         {lead + "  /sun/a\n", nullptr},
@@ -244,7 +247,7 @@ TEST(PackageListLine, ReadsSha256sumLinesWithRelativePathsOnly)
         EXPECT_EQ(digest[0], 0x00);
         EXPECT_EQ(digest[1], 0xff);
         EXPECT_EQ(digest[31], 0x1b);
-        EXPECT_EQ(size, 9999999999999999999ull);
+        EXPECT_EQ(size, c.size) << c.line;
         EXPECT_EQ(std::string(path), strcmp(c.path, "260") == 0 ? std::string(260, 'a') : c.path);
     }
 }

@@ -158,7 +158,8 @@ TEST_F(Unattended, AFileInUseIsReplacedAtTheNextRestart)
     const std::string renames(pending, size);
     EXPECT_NE(renames.find("\\??\\" + bridge + ".ocf-new" + '\0'), std::string::npos) << renames;
     EXPECT_NE(renames.find("\\??\\" + bridge + '\0', 1), std::string::npos) << renames;
-    // Queued once, though its home is handled twice.
+    // Queued, and once, though its home is handled twice.
+    EXPECT_NE(renames.find(jar + ".ocf-new"), std::string::npos) << renames;
     EXPECT_EQ(renames.find(jar + ".ocf-new"), renames.rfind(jar + ".ocf-new")) << renames;
     EXPECT_NE(renames.find("\\??\\" + old_jar + std::string(2, '\0')), std::string::npos);
     for (const std::string &line :
@@ -264,6 +265,14 @@ TEST_F(Unattended, TheReaderRowFitsTheWindowsAndTheLogGrowsAsTheRunGoes)
     // The driver still runs, and the log has all before it.
     EXPECT_NE(text.find("Java Plug-in: OK\r\nCzytnik: wiersz 0, GemPC(Twin,Tokens)-Win8-64bit\r\n"),
               std::string::npos) << text;
+    // Held for the whole run: another process can neither write, delete nor rename it.
+    HANDLE writer = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+    EXPECT_FALSE(DeleteFileA(log.c_str()));
+    EXPECT_FALSE(MoveFileA(log.c_str(), (log + ".moved").c_str()));
     ASSERT_TRUE(WriteTextFile(go, ""));
     EXPECT_EQ(process->WaitForExit(30000), 0u);
     RegSetKeyValueA(HKEY_CURRENT_USER, version.c_str(), "Version", REG_SZ, "win7", 5);
@@ -412,6 +421,24 @@ TEST_F(Unattended, TheRegisteredCopyIsTheProgramThatRan)
     EXPECT_NE(UninstallValue("QuietUninstallString"), "");
 }
 
+TEST_F(Unattended, AnUninstallPutsBackAFileInUseAtTheNextRestart)
+{
+    const std::string library = JoinPath(jre, "lib\\ext\\ocf1.2.jar");
+    ASSERT_TRUE(WriteTextFile(library, "the original library"));
+    EXPECT_EQ(Run("/quiet"), 0u);
+    // A running Java has it loaded: open for reading, sharing reads only.
+    HANDLE held = CreateFileA(library.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
+    ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
+    EXPECT_EQ(uninstall.WaitForExit(60000), 3010u);
+    CloseHandle(held);
+    EXPECT_TRUE(ReadTextFile(library) == ReadTextFile(package / "sun\\ocf1.2.jar"));
+    Restart(machine.path());
+    EXPECT_EQ(ReadTextFile(library), "the original library");
+}
+
 TEST_F(Unattended, TheUninstallInTheWindowLeavesAChangedFileAndASharedOne)
 {
     EXPECT_EQ(Run("/quiet"), 0u);
@@ -445,12 +472,19 @@ TEST_F(Unattended, TheUninstallInTheWindowLeavesAChangedFileAndASharedOne)
     EXPECT_EQ(ReadTextFile(JoinPath(jre, "lib\\security\\java.policy")), "original policy");
     EXPECT_NE(Log().find("Zmieniony, pozostawiono: " + library + "\r\n"), std::string::npos) << Log();
     EXPECT_NE(Log().find("Wspólny, pozostawiono: " + bridge + "\r\n"), std::string::npos);
+    // Our share of the count taken off; a changed file ends the registration all the same.
+    DWORD size = sizeof count;
+    EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, SHARED_COUNT_KEY, bridge.c_str(), RRF_RT_REG_DWORD,
+                           nullptr, &count, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(count, 1u);
+    HKEY key;
+    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY, 0, KEY_READ, &key), ERROR_SUCCESS);
 }
 
 // Without /quiet a person answers, as in the window without arguments.
 TEST_F(Unattended, TheWindowTakesItsTicksAndReaderFromTheCommandLine)
 {
-    ASSERT_TRUE(WriteTextFile(package / "Drivers\\twin64.bat", "@rem\r\n"));
     arguments = "/components:drivers /reader:1";
     HWND dialog = OpenDialog();
     ASSERT_NE(dialog, nullptr);
@@ -461,6 +495,10 @@ TEST_F(Unattended, TheWindowTakesItsTicksAndReaderFromTheCommandLine)
     restart_notices.Queue(IDOK);
     PressButton(dialog, IDCANCEL);
     EXPECT_EQ(ExitCode(), 0u);
+    // Not quiet: the driver installer may show itself.
+    for (int waited = 0; waited < 10000 && !FileExists(started); waited += 100)
+        Sleep(100);
+    EXPECT_EQ(ReadTextFile(started), "started .\r\n");
 
     arguments = "/reader:9";
     PromptAnswerer usage("Instalator czytnika kart mikroprocesorowych");

@@ -1,7 +1,7 @@
 #!/bin/bash
 # The shipped program's PE header and size: ASLR (dynamic base with a
 # relocation section, high-entropy VA), DEP (NX compatible), no link time
-# stamp, imports from the system DLLs only, and at most 56 KiB on disk.
+# stamp, imports from the system DLLs only, and at most 60 KiB (61,440 bytes) on disk.
 #   pe_header_test.sh PROGRAM OBJDUMP
 set -euo pipefail
 program=$1 objdump=$2
