@@ -2,7 +2,6 @@
 
 #include <string.h>
 #include <windows.h>
-#include <aclapi.h>
 #include <winternl.h>
 
 // We run elevated, so a launcher that another user can swap runs their code
@@ -31,11 +30,20 @@ enum { TRUSTED_SID_COUNT = 3 };
 static_assert(sizeof(InstallerUser) >= sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE,
               "room for the token's user");
 
-// SYSTEM, Administrators, TrustedInstaller: sub-authority count, then values.
-static const DWORD TRUSTED_SIDS[TRUSTED_SID_COUNT][9] = {
-    {1, SECURITY_LOCAL_SYSTEM_RID},
-    {2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS},
-    {6, 80, 956008885u, 3418522649u, 1831038044u, 1853292631u, 2271478464u},
+// A SID's layout with room for six sub-authorities, built once, not per call.
+struct TrustedSid {
+    BYTE revision;
+    BYTE count;
+    BYTE authority[6];
+    DWORD values[6];
+};
+
+// SYSTEM, Administrators, TrustedInstaller.
+static const TrustedSid TRUSTED_SIDS[TRUSTED_SID_COUNT] = {
+    {SID_REVISION, 1, {0, 0, 0, 0, 0, 5}, {SECURITY_LOCAL_SYSTEM_RID}},
+    {SID_REVISION, 2, {0, 0, 0, 0, 0, 5}, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}},
+    {SID_REVISION, 6, {0, 0, 0, 0, 0, 5},
+     {80, 956008885u, 3418522649u, 1831038044u, 1853292631u, 2271478464u}},
 };
 
 int IsFullPath(const char *path)
@@ -46,14 +54,14 @@ int IsFullPath(const char *path)
     return path[0] == '\\' && path[1] == '\\';
 }
 
-static int IsTrusted(PSID sid, PSID const *trusted, const void *installer_user)
+static int IsTrusted(PSID sid, const void *installer_user)
 {
     if (!IsValidSid(sid))
         return 0;
     if (installer_user != NULL && EqualSid(sid, (PSID)installer_user))
         return 1;
     for (int i = 0; i < TRUSTED_SID_COUNT; ++i) {
-        if (trusted[i] != NULL && EqualSid(sid, trusted[i]))
+        if (EqualSid(sid, (PSID)&TRUSTED_SIDS[i]))
             return 1;
     }
     return 0;
@@ -72,27 +80,18 @@ static ACCESS_MASK ChangeRights(int kind)
 
 int OthersMayChange(const void *owner, const void *dacl, int kind, const void *installer_user)
 {
-    SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
     GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
                                FILE_ALL_ACCESS};
     SID creator_owner = {SID_REVISION, 1, SECURITY_CREATOR_SID_AUTHORITY,
                          {SECURITY_CREATOR_OWNER_RID}};
-    PSID trusted[TRUSTED_SID_COUNT] = {};
     ACCESS_MASK change = ChangeRights(kind);
-    int others_may = 1;
 
-    for (int i = 0; i < TRUSTED_SID_COUNT; ++i) {
-        const DWORD *s = TRUSTED_SIDS[i];
-        if (!AllocateAndInitializeSid(&nt_authority, (BYTE)s[0], s[1], s[2], s[3], s[4], s[5],
-                                      s[6], s[7], s[8], &trusted[i]))
-            trusted[i] = NULL;
-    }
-    if (owner == NULL || !IsTrusted((PSID)owner, trusted, installer_user) || dacl == NULL)
-        goto done;
+    if (owner == NULL || !IsTrusted((PSID)owner, installer_user) || dacl == NULL)
+        return 1;
     for (DWORD index = 0; index < ((const ACL *)dacl)->AceCount; ++index) {
         ACCESS_ALLOWED_ACE *ace;
         if (!GetAce((PACL)dacl, index, (void **)&ace))
-            goto done;
+            return 1;
         BYTE type = ace->Header.AceType;
         BYTE flags = ace->Header.AceFlags;
         // The files that we add to a code folder (lib\ext) take its
@@ -105,20 +104,13 @@ int OthersMayChange(const void *owner, const void *dacl, int kind, const void *i
             continue;
         // Other kinds of grant (object ACEs) have no place on a file: refuse.
         if (type != ACCESS_ALLOWED_ACE_TYPE && type != ACCESS_ALLOWED_CALLBACK_ACE_TYPE)
-            goto done;
+            return 1;
         ACCESS_MASK mask = ace->Mask;
         MapGenericMask(&mask, &mapping);
-        if ((mask & change) && !IsTrusted((PSID)&ace->SidStart, trusted, installer_user))
-            goto done;
+        if ((mask & change) && !IsTrusted((PSID)&ace->SidStart, installer_user))
+            return 1;
     }
-    others_may = 0;
-
-done:
-    for (int i = 0; i < TRUSTED_SID_COUNT; ++i) {
-        if (trusted[i] != NULL)
-            FreeSid(trusted[i]);
-    }
-    return others_may;
+    return 0;
 }
 
 // The account that runs us: the administrator who typed the password, or in
@@ -160,27 +152,41 @@ static HANDLE OpenInFolder(HANDLE parent, const wchar_t *name, size_t length)
     return handle;
 }
 
+// The largest answer for owner and DACL: a relative header, two SIDs (owner,
+// and a group that a file system may add) and an ACL, whose size is a WORD.
+enum { SECURITY_READ_SIZE = sizeof(SECURITY_DESCRIPTOR_RELATIVE) + 2 * SECURITY_MAX_SID_SIZE +
+                            0xFFFF };
+
 // 1 when the object open as `handle` is no reparse point (`folder`: checked
 // here, else the caller knows) and only the trusted may change it as `kind`.
 // A reparse point could lead elsewhere by the will of its owner; telling the
-// harmless ones apart is not worth it.
+// harmless ones apart is not worth it. One read each into a buffer that fits
+// any answer: GetSecurityInfo asks twice (size, then data), and Wine's
+// GetFileInformationByHandle also asks its mount manager for the volume.
 static int IsHandleTrusted(HANDLE handle, int folder, int kind, const void *installer_user)
 {
-    BY_HANDLE_FILE_INFORMATION information;
-    PSID owner = NULL;
-    PACL dacl = NULL;
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    if (folder && (!GetFileInformationByHandle(handle, &information) ||
-                   (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-                   !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)))
+    FILE_ATTRIBUTE_TAG_INFO information;
+    union {
+        void *align;
+        unsigned char bytes[SECURITY_READ_SIZE];
+    } descriptor;
+    const SECURITY_DESCRIPTOR_RELATIVE *header = (SECURITY_DESCRIPTOR_RELATIVE *)descriptor.bytes;
+    DWORD size;
+    if (folder && (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &information,
+                                                 sizeof information) ||
+                   (information.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+                   !(information.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)))
         return 0;
-    if (GetSecurityInfo(handle, SE_FILE_OBJECT,
-                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, NULL,
-                        &dacl, NULL, &descriptor) != ERROR_SUCCESS)
+    if (!GetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                 descriptor.bytes, sizeof descriptor.bytes, &size) ||
+        header->Owner >= size || header->Dacl >= size)
         return 0;
-    int trusted = !OthersMayChange(owner, dacl, kind, installer_user);
-    LocalFree(descriptor);
-    return trusted;
+    // The answer is self-relative: offsets from its start, 0 for none.
+    const unsigned char *owner = header->Owner ? descriptor.bytes + header->Owner : NULL;
+    const unsigned char *dacl =
+        (header->Control & SE_DACL_PRESENT) && header->Dacl ? descriptor.bytes + header->Dacl
+                                                            : NULL;
+    return !OthersMayChange(owner, dacl, kind, installer_user);
 }
 
 // Opens the full path `folder` from its root down, each folder relative to
