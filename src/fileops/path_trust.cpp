@@ -133,7 +133,8 @@ typedef LONG(WINAPI *NtCreateFileFunction)(HANDLE *, ACCESS_MASK, OBJECT_ATTRIBU
 // Opens `name` (`length` characters) inside the folder open as `parent`, or
 // the NT path `name` with a null parent; a link at its end is opened itself.
 // Relative to a checked handle, no folder above is passed by its name again.
-static HANDLE OpenInFolder(HANDLE parent, const wchar_t *name, size_t length)
+// `list`: FILE_LIST_DIRECTORY, for a folder to be listed through the handle.
+static HANDLE OpenInFolder(HANDLE parent, const wchar_t *name, size_t length, ACCESS_MASK list)
 {
     static NtCreateFileFunction create;
     UNICODE_STRING text = {(USHORT)(length * 2), (USHORT)(length * 2), (wchar_t *)name};
@@ -145,9 +146,10 @@ static HANDLE OpenInFolder(HANDLE parent, const wchar_t *name, size_t length)
         create = (NtCreateFileFunction)(void *)GetProcAddress(GetModuleHandleA("ntdll.dll"),
                                                               "NtCreateFile");
     if (create == NULL || length == 0 || length > PATH_CHARS_MAX ||
-        create(&handle, READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &object, &status, NULL,
-               0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
-               FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, NULL, 0) < 0)
+        create(&handle, READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE | list, &object, &status,
+               NULL, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+               FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT,
+               NULL, 0) < 0)
         return NULL;
     return handle;
 }
@@ -191,10 +193,10 @@ static int IsHandleTrusted(HANDLE handle, int folder, int kind, const void *inst
 
 // Opens the full path `folder` from its root down, each folder relative to
 // the one above and checked before the next is opened: TRUST_PATH_FOLDER, the
-// last as `last_kind`. Its handle, or null at the first that fails. `wide`
-// (PATH_BUFFER_SIZE) gets the path in UTF-16.
-static HANDLE OpenTrustedFolder(const char *folder, int last_kind, wchar_t *wide,
-                                const void *installer_user)
+// last as `last_kind`, opened with `list` too. Its handle, or null at the
+// first that fails. `wide` (PATH_BUFFER_SIZE) gets the path in UTF-16.
+static HANDLE OpenTrustedFolder(const char *folder, int last_kind, ACCESS_MASK list,
+                                wchar_t *wide, const void *installer_user)
 {
     wchar_t root[PATH_BUFFER_SIZE + 8] = L"\\??\\";
     size_t at = 3;
@@ -212,7 +214,7 @@ static HANDLE OpenTrustedFolder(const char *folder, int last_kind, wchar_t *wide
     // A root is no tree of one program.
     if (wide[at] == L'\0' && last_kind == TRUST_CODE_FOLDER)
         return NULL;
-    handle = OpenInFolder(NULL, root, wcslen(root));
+    handle = OpenInFolder(NULL, root, wcslen(root), wide[at] == L'\0' ? list : 0);
     int kind = wide[at] == L'\0' ? last_kind : TRUST_PATH_FOLDER;
     while (handle != NULL && IsHandleTrusted(handle, 1, kind, installer_user)) {
         const wchar_t *name = wide + at;
@@ -231,7 +233,7 @@ static HANDLE OpenTrustedFolder(const char *folder, int last_kind, wchar_t *wide
         HANDLE child = attributes == INVALID_FILE_ATTRIBUTES ||
                                (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
                            ? NULL
-                           : OpenInFolder(handle, name, length);
+                           : OpenInFolder(handle, name, length, wide[at] == L'\0' ? list : 0);
         CloseHandle(handle);
         handle = child;
     }
@@ -244,7 +246,7 @@ int IsFolderTrustedAs(const char *folder, int kind)
 {
     wchar_t wide[PATH_BUFFER_SIZE];
     InstallerUser token_user;
-    HANDLE handle = OpenTrustedFolder(folder, kind, wide, ReadInstallerUser(&token_user));
+    HANDLE handle = OpenTrustedFolder(folder, kind, 0, wide, ReadInstallerUser(&token_user));
     if (handle == NULL)
         return 0;
     CloseHandle(handle);
@@ -256,61 +258,49 @@ int IsFolderTrusted(const char *folder)
     return IsFolderTrustedAs(folder, TRUST_PATH_FOLDER);
 }
 
-// Appends `name` to the wide path `path` (PATH_BUFFER_SIZE) with a backslash;
-// 0 when the whole does not fit.
-static int AppendWideName(wchar_t *path, const wchar_t *name)
+// Everything inside the folder open as `folder`, listed through that handle
+// (the listing is of the folder checked, and needs no open by path) in
+// UTF-16: an ANSI name that the code page cannot spell may best-fit to a
+// sibling's, which would then be checked in its place. Each entry is opened
+// relative to its folder. Java homes nest a handful of folders deep; the
+// bound stops a tree that goes on without end.
+static int IsContentTrusted(HANDLE folder, int depth, const void *installer_user)
 {
-    size_t length = wcslen(path);
-    if (length + 1 + wcslen(name) >= PATH_BUFFER_SIZE)
+    union {
+        void *align;
+        unsigned char bytes[4096];
+    } listing;
+    if (depth >= TREE_DEPTH_MAX)
         return 0;
-    path[length] = L'\\';
-    wcscpy(path + length + 1, name);
-    return 1;
-}
-
-// Everything inside the folder open as `folder` at `path` (given back as it
-// came), listed in UTF-16: an ANSI name that the code page cannot spell may
-// best-fit to a sibling's, which would then be checked in its place. Each
-// entry is opened relative to its folder. Java homes nest a handful of
-// folders deep; the bound stops a tree that goes on without end.
-static int IsContentTrusted(HANDLE folder, wchar_t *path, int depth,
-                            const void *installer_user)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = INVALID_HANDLE_VALUE;
-    size_t length = wcslen(path);
-    int trusted = 0;
-
-    if (depth < TREE_DEPTH_MAX && AppendWideName(path, L"*"))
-        search = FindFirstFileW(path, &found);
-    path[length] = L'\0';
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        const wchar_t *name = found.cFileName;
-        int is_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0')))
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            goto done;
-        HANDLE entry = OpenInFolder(folder, name, wcslen(name));
-        int entry_trusted =
-            entry != NULL &&
-            IsHandleTrusted(entry, is_folder, is_folder ? TRUST_CODE_FOLDER : TRUST_LAUNCHER,
-                            installer_user) &&
-            (!is_folder || (AppendWideName(path, name) &&
-                            IsContentTrusted(entry, path, depth + 1, installer_user)));
-        path[length] = L'\0';
-        if (entry != NULL)
-            CloseHandle(entry);
-        if (!entry_trusted)
-            goto done;
-    } while (FindNextFileW(search, &found));
-    trusted = GetLastError() == ERROR_NO_MORE_FILES;
-
-done:
-    FindClose(search);
-    return trusted;
+    while (GetFileInformationByHandleEx(folder, FileIdBothDirectoryInfo, listing.bytes,
+                                        sizeof listing.bytes)) {
+        const FILE_ID_BOTH_DIR_INFO *found = (FILE_ID_BOTH_DIR_INFO *)listing.bytes;
+        for (;; found = (FILE_ID_BOTH_DIR_INFO *)((const unsigned char *)found +
+                                                  found->NextEntryOffset)) {
+            const wchar_t *name = found->FileName;
+            size_t length = found->FileNameLength / 2;
+            int is_folder = (found->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (!(name[0] == L'.' && (length == 1 || (length == 2 && name[1] == L'.')))) {
+                if (found->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                    return 0;
+                HANDLE entry =
+                    OpenInFolder(folder, name, length, is_folder ? FILE_LIST_DIRECTORY : 0);
+                int entry_trusted =
+                    entry != NULL &&
+                    IsHandleTrusted(entry, is_folder,
+                                    is_folder ? TRUST_CODE_FOLDER : TRUST_LAUNCHER,
+                                    installer_user) &&
+                    (!is_folder || IsContentTrusted(entry, depth + 1, installer_user));
+                if (entry != NULL)
+                    CloseHandle(entry);
+                if (!entry_trusted)
+                    return 0;
+            }
+            if (found->NextEntryOffset == 0)
+                break;
+        }
+    }
+    return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 int IsTreeTrusted(const char *folder)
@@ -318,13 +308,11 @@ int IsTreeTrusted(const char *folder)
     wchar_t wide[PATH_BUFFER_SIZE];
     InstallerUser token_user;
     const void *installer_user = ReadInstallerUser(&token_user);
-    HANDLE handle = OpenTrustedFolder(folder, TRUST_CODE_FOLDER, wide, installer_user);
+    HANDLE handle =
+        OpenTrustedFolder(folder, TRUST_CODE_FOLDER, FILE_LIST_DIRECTORY, wide, installer_user);
     if (handle == NULL)
         return 0;
-    size_t length = wcslen(wide);
-    if (length > 0 && wide[length - 1] == L'\\')
-        wide[--length] = L'\0';
-    int trusted = IsContentTrusted(handle, wide, 0, installer_user);
+    int trusted = IsContentTrusted(handle, 0, installer_user);
     CloseHandle(handle);
     return trusted;
 }
@@ -334,4 +322,3 @@ int IsFolderClosedToOthers(void *folder)
     InstallerUser token_user;
     return IsHandleTrusted((HANDLE)folder, 1, TRUST_CODE_FOLDER, ReadInstallerUser(&token_user));
 }
-
