@@ -2,7 +2,6 @@
 
 #include <string.h>
 #include <windows.h>
-#include <aclapi.h>
 #include <winternl.h>
 
 // We run elevated, so a launcher that another user can swap runs their code
@@ -31,11 +30,20 @@ enum { TRUSTED_SID_COUNT = 3 };
 static_assert(sizeof(InstallerUser) >= sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE,
               "room for the token's user");
 
-// SYSTEM, Administrators, TrustedInstaller: sub-authority count, then values.
-static const DWORD TRUSTED_SIDS[TRUSTED_SID_COUNT][9] = {
-    {1, SECURITY_LOCAL_SYSTEM_RID},
-    {2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS},
-    {6, 80, 956008885u, 3418522649u, 1831038044u, 1853292631u, 2271478464u},
+// A SID's layout with room for six sub-authorities, built once, not per call.
+struct TrustedSid {
+    BYTE revision;
+    BYTE count;
+    BYTE authority[6];
+    DWORD values[6];
+};
+
+// SYSTEM, Administrators, TrustedInstaller.
+static const TrustedSid TRUSTED_SIDS[TRUSTED_SID_COUNT] = {
+    {SID_REVISION, 1, {0, 0, 0, 0, 0, 5}, {SECURITY_LOCAL_SYSTEM_RID}},
+    {SID_REVISION, 2, {0, 0, 0, 0, 0, 5}, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}},
+    {SID_REVISION, 6, {0, 0, 0, 0, 0, 5},
+     {80, 956008885u, 3418522649u, 1831038044u, 1853292631u, 2271478464u}},
 };
 
 int IsFullPath(const char *path)
@@ -46,14 +54,14 @@ int IsFullPath(const char *path)
     return path[0] == '\\' && path[1] == '\\';
 }
 
-static int IsTrusted(PSID sid, PSID const *trusted, const void *installer_user)
+static int IsTrusted(PSID sid, const void *installer_user)
 {
     if (!IsValidSid(sid))
         return 0;
     if (installer_user != NULL && EqualSid(sid, (PSID)installer_user))
         return 1;
     for (int i = 0; i < TRUSTED_SID_COUNT; ++i) {
-        if (trusted[i] != NULL && EqualSid(sid, trusted[i]))
+        if (EqualSid(sid, (PSID)&TRUSTED_SIDS[i]))
             return 1;
     }
     return 0;
@@ -72,27 +80,18 @@ static ACCESS_MASK ChangeRights(int kind)
 
 int OthersMayChange(const void *owner, const void *dacl, int kind, const void *installer_user)
 {
-    SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
     GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
                                FILE_ALL_ACCESS};
     SID creator_owner = {SID_REVISION, 1, SECURITY_CREATOR_SID_AUTHORITY,
                          {SECURITY_CREATOR_OWNER_RID}};
-    PSID trusted[TRUSTED_SID_COUNT] = {};
     ACCESS_MASK change = ChangeRights(kind);
-    int others_may = 1;
 
-    for (int i = 0; i < TRUSTED_SID_COUNT; ++i) {
-        const DWORD *s = TRUSTED_SIDS[i];
-        if (!AllocateAndInitializeSid(&nt_authority, (BYTE)s[0], s[1], s[2], s[3], s[4], s[5],
-                                      s[6], s[7], s[8], &trusted[i]))
-            trusted[i] = NULL;
-    }
-    if (owner == NULL || !IsTrusted((PSID)owner, trusted, installer_user) || dacl == NULL)
-        goto done;
+    if (owner == NULL || !IsTrusted((PSID)owner, installer_user) || dacl == NULL)
+        return 1;
     for (DWORD index = 0; index < ((const ACL *)dacl)->AceCount; ++index) {
         ACCESS_ALLOWED_ACE *ace;
         if (!GetAce((PACL)dacl, index, (void **)&ace))
-            goto done;
+            return 1;
         BYTE type = ace->Header.AceType;
         BYTE flags = ace->Header.AceFlags;
         // The files that we add to a code folder (lib\ext) take its
@@ -105,20 +104,13 @@ int OthersMayChange(const void *owner, const void *dacl, int kind, const void *i
             continue;
         // Other kinds of grant (object ACEs) have no place on a file: refuse.
         if (type != ACCESS_ALLOWED_ACE_TYPE && type != ACCESS_ALLOWED_CALLBACK_ACE_TYPE)
-            goto done;
+            return 1;
         ACCESS_MASK mask = ace->Mask;
         MapGenericMask(&mask, &mapping);
-        if ((mask & change) && !IsTrusted((PSID)&ace->SidStart, trusted, installer_user))
-            goto done;
+        if ((mask & change) && !IsTrusted((PSID)&ace->SidStart, installer_user))
+            return 1;
     }
-    others_may = 0;
-
-done:
-    for (int i = 0; i < TRUSTED_SID_COUNT; ++i) {
-        if (trusted[i] != NULL)
-            FreeSid(trusted[i]);
-    }
-    return others_may;
+    return 0;
 }
 
 // The account that runs us: the administrator who typed the password, or in
@@ -141,7 +133,8 @@ typedef LONG(WINAPI *NtCreateFileFunction)(HANDLE *, ACCESS_MASK, OBJECT_ATTRIBU
 // Opens `name` (`length` characters) inside the folder open as `parent`, or
 // the NT path `name` with a null parent; a link at its end is opened itself.
 // Relative to a checked handle, no folder above is passed by its name again.
-static HANDLE OpenInFolder(HANDLE parent, const wchar_t *name, size_t length)
+// `list`: FILE_LIST_DIRECTORY, for a folder to be listed through the handle.
+static HANDLE OpenInFolder(HANDLE parent, const wchar_t *name, size_t length, ACCESS_MASK list)
 {
     static NtCreateFileFunction create;
     UNICODE_STRING text = {(USHORT)(length * 2), (USHORT)(length * 2), (wchar_t *)name};
@@ -153,42 +146,57 @@ static HANDLE OpenInFolder(HANDLE parent, const wchar_t *name, size_t length)
         create = (NtCreateFileFunction)(void *)GetProcAddress(GetModuleHandleA("ntdll.dll"),
                                                               "NtCreateFile");
     if (create == NULL || length == 0 || length > PATH_CHARS_MAX ||
-        create(&handle, READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &object, &status, NULL,
-               0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
-               FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT, NULL, 0) < 0)
+        create(&handle, READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE | list, &object, &status,
+               NULL, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+               FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT,
+               NULL, 0) < 0)
         return NULL;
     return handle;
 }
 
+// The largest answer for owner and DACL: a relative header, two SIDs (owner,
+// and a group that a file system may add) and an ACL, whose size is a WORD.
+enum { SECURITY_READ_SIZE = sizeof(SECURITY_DESCRIPTOR_RELATIVE) + 2 * SECURITY_MAX_SID_SIZE +
+                            0xFFFF };
+
 // 1 when the object open as `handle` is no reparse point (`folder`: checked
 // here, else the caller knows) and only the trusted may change it as `kind`.
 // A reparse point could lead elsewhere by the will of its owner; telling the
-// harmless ones apart is not worth it.
+// harmless ones apart is not worth it. One read each into a buffer that fits
+// any answer: GetSecurityInfo asks twice (size, then data), and Wine's
+// GetFileInformationByHandle also asks its mount manager for the volume.
 static int IsHandleTrusted(HANDLE handle, int folder, int kind, const void *installer_user)
 {
-    BY_HANDLE_FILE_INFORMATION information;
-    PSID owner = NULL;
-    PACL dacl = NULL;
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    if (folder && (!GetFileInformationByHandle(handle, &information) ||
-                   (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-                   !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)))
+    FILE_ATTRIBUTE_TAG_INFO information;
+    union {
+        void *align;
+        unsigned char bytes[SECURITY_READ_SIZE];
+    } descriptor;
+    const SECURITY_DESCRIPTOR_RELATIVE *header = (SECURITY_DESCRIPTOR_RELATIVE *)descriptor.bytes;
+    DWORD size;
+    if (folder && (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &information,
+                                                 sizeof information) ||
+                   (information.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+                   !(information.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)))
         return 0;
-    if (GetSecurityInfo(handle, SE_FILE_OBJECT,
-                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, NULL,
-                        &dacl, NULL, &descriptor) != ERROR_SUCCESS)
+    if (!GetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                 descriptor.bytes, sizeof descriptor.bytes, &size) ||
+        header->Owner >= size || header->Dacl >= size)
         return 0;
-    int trusted = !OthersMayChange(owner, dacl, kind, installer_user);
-    LocalFree(descriptor);
-    return trusted;
+    // The answer is self-relative: offsets from its start, 0 for none.
+    const unsigned char *owner = header->Owner ? descriptor.bytes + header->Owner : NULL;
+    const unsigned char *dacl =
+        (header->Control & SE_DACL_PRESENT) && header->Dacl ? descriptor.bytes + header->Dacl
+                                                            : NULL;
+    return !OthersMayChange(owner, dacl, kind, installer_user);
 }
 
 // Opens the full path `folder` from its root down, each folder relative to
 // the one above and checked before the next is opened: TRUST_PATH_FOLDER, the
-// last as `last_kind`. Its handle, or null at the first that fails. `wide`
-// (PATH_BUFFER_SIZE) gets the path in UTF-16.
-static HANDLE OpenTrustedFolder(const char *folder, int last_kind, wchar_t *wide,
-                                const void *installer_user)
+// last as `last_kind`, opened with `list` too. Its handle, or null at the
+// first that fails. `wide` (PATH_BUFFER_SIZE) gets the path in UTF-16.
+static HANDLE OpenTrustedFolder(const char *folder, int last_kind, ACCESS_MASK list,
+                                wchar_t *wide, const void *installer_user)
 {
     wchar_t root[PATH_BUFFER_SIZE + 8] = L"\\??\\";
     size_t at = 3;
@@ -206,7 +214,7 @@ static HANDLE OpenTrustedFolder(const char *folder, int last_kind, wchar_t *wide
     // A root is no tree of one program.
     if (wide[at] == L'\0' && last_kind == TRUST_CODE_FOLDER)
         return NULL;
-    handle = OpenInFolder(NULL, root, wcslen(root));
+    handle = OpenInFolder(NULL, root, wcslen(root), wide[at] == L'\0' ? list : 0);
     int kind = wide[at] == L'\0' ? last_kind : TRUST_PATH_FOLDER;
     while (handle != NULL && IsHandleTrusted(handle, 1, kind, installer_user)) {
         const wchar_t *name = wide + at;
@@ -225,7 +233,7 @@ static HANDLE OpenTrustedFolder(const char *folder, int last_kind, wchar_t *wide
         HANDLE child = attributes == INVALID_FILE_ATTRIBUTES ||
                                (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
                            ? NULL
-                           : OpenInFolder(handle, name, length);
+                           : OpenInFolder(handle, name, length, wide[at] == L'\0' ? list : 0);
         CloseHandle(handle);
         handle = child;
     }
@@ -238,7 +246,7 @@ int IsFolderTrustedAs(const char *folder, int kind)
 {
     wchar_t wide[PATH_BUFFER_SIZE];
     InstallerUser token_user;
-    HANDLE handle = OpenTrustedFolder(folder, kind, wide, ReadInstallerUser(&token_user));
+    HANDLE handle = OpenTrustedFolder(folder, kind, 0, wide, ReadInstallerUser(&token_user));
     if (handle == NULL)
         return 0;
     CloseHandle(handle);
@@ -250,61 +258,49 @@ int IsFolderTrusted(const char *folder)
     return IsFolderTrustedAs(folder, TRUST_PATH_FOLDER);
 }
 
-// Appends `name` to the wide path `path` (PATH_BUFFER_SIZE) with a backslash;
-// 0 when the whole does not fit.
-static int AppendWideName(wchar_t *path, const wchar_t *name)
+// Everything inside the folder open as `folder`, listed through that handle
+// (the listing is of the folder checked, and needs no open by path) in
+// UTF-16: an ANSI name that the code page cannot spell may best-fit to a
+// sibling's, which would then be checked in its place. Each entry is opened
+// relative to its folder. Java homes nest a handful of folders deep; the
+// bound stops a tree that goes on without end.
+static int IsContentTrusted(HANDLE folder, int depth, const void *installer_user)
 {
-    size_t length = wcslen(path);
-    if (length + 1 + wcslen(name) >= PATH_BUFFER_SIZE)
+    union {
+        void *align;
+        unsigned char bytes[4096];
+    } listing;
+    if (depth >= TREE_DEPTH_MAX)
         return 0;
-    path[length] = L'\\';
-    wcscpy(path + length + 1, name);
-    return 1;
-}
-
-// Everything inside the folder open as `folder` at `path` (given back as it
-// came), listed in UTF-16: an ANSI name that the code page cannot spell may
-// best-fit to a sibling's, which would then be checked in its place. Each
-// entry is opened relative to its folder. Java homes nest a handful of
-// folders deep; the bound stops a tree that goes on without end.
-static int IsContentTrusted(HANDLE folder, wchar_t *path, int depth,
-                            const void *installer_user)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = INVALID_HANDLE_VALUE;
-    size_t length = wcslen(path);
-    int trusted = 0;
-
-    if (depth < TREE_DEPTH_MAX && AppendWideName(path, L"*"))
-        search = FindFirstFileW(path, &found);
-    path[length] = L'\0';
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        const wchar_t *name = found.cFileName;
-        int is_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0')))
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            goto done;
-        HANDLE entry = OpenInFolder(folder, name, wcslen(name));
-        int entry_trusted =
-            entry != NULL &&
-            IsHandleTrusted(entry, is_folder, is_folder ? TRUST_CODE_FOLDER : TRUST_LAUNCHER,
-                            installer_user) &&
-            (!is_folder || (AppendWideName(path, name) &&
-                            IsContentTrusted(entry, path, depth + 1, installer_user)));
-        path[length] = L'\0';
-        if (entry != NULL)
-            CloseHandle(entry);
-        if (!entry_trusted)
-            goto done;
-    } while (FindNextFileW(search, &found));
-    trusted = GetLastError() == ERROR_NO_MORE_FILES;
-
-done:
-    FindClose(search);
-    return trusted;
+    while (GetFileInformationByHandleEx(folder, FileIdBothDirectoryInfo, listing.bytes,
+                                        sizeof listing.bytes)) {
+        const FILE_ID_BOTH_DIR_INFO *found = (FILE_ID_BOTH_DIR_INFO *)listing.bytes;
+        for (;; found = (FILE_ID_BOTH_DIR_INFO *)((const unsigned char *)found +
+                                                  found->NextEntryOffset)) {
+            const wchar_t *name = found->FileName;
+            size_t length = found->FileNameLength / 2;
+            int is_folder = (found->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (!(name[0] == L'.' && (length == 1 || (length == 2 && name[1] == L'.')))) {
+                if (found->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                    return 0;
+                HANDLE entry =
+                    OpenInFolder(folder, name, length, is_folder ? FILE_LIST_DIRECTORY : 0);
+                int entry_trusted =
+                    entry != NULL &&
+                    IsHandleTrusted(entry, is_folder,
+                                    is_folder ? TRUST_CODE_FOLDER : TRUST_LAUNCHER,
+                                    installer_user) &&
+                    (!is_folder || IsContentTrusted(entry, depth + 1, installer_user));
+                if (entry != NULL)
+                    CloseHandle(entry);
+                if (!entry_trusted)
+                    return 0;
+            }
+            if (found->NextEntryOffset == 0)
+                break;
+        }
+    }
+    return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 int IsTreeTrusted(const char *folder)
@@ -312,13 +308,11 @@ int IsTreeTrusted(const char *folder)
     wchar_t wide[PATH_BUFFER_SIZE];
     InstallerUser token_user;
     const void *installer_user = ReadInstallerUser(&token_user);
-    HANDLE handle = OpenTrustedFolder(folder, TRUST_CODE_FOLDER, wide, installer_user);
+    HANDLE handle =
+        OpenTrustedFolder(folder, TRUST_CODE_FOLDER, FILE_LIST_DIRECTORY, wide, installer_user);
     if (handle == NULL)
         return 0;
-    size_t length = wcslen(wide);
-    if (length > 0 && wide[length - 1] == L'\\')
-        wide[--length] = L'\0';
-    int trusted = IsContentTrusted(handle, wide, 0, installer_user);
+    int trusted = IsContentTrusted(handle, 0, installer_user);
     CloseHandle(handle);
     return trusted;
 }
@@ -328,4 +322,3 @@ int IsFolderClosedToOthers(void *folder)
     InstallerUser token_user;
     return IsHandleTrusted((HANDLE)folder, 1, TRUST_CODE_FOLDER, ReadInstallerUser(&token_user));
 }
-

@@ -8,14 +8,14 @@ program=$1 objdump=$2
 
 # Reviewed: kernel32, user32, advapi32 and comctl32 entries each have Windows
 # Vista or earlier as "Minimum supported client" on their Microsoft page
-# (SetDllDirectoryA: Vista, XP SP1; InitCommonControls and
-# GetVolumeInformationByHandleW: Vista; RegDeleteKeyExA: Vista, XP x64; the rest
-# Windows 2000 or XP; SHA-256 in the PROV_RSA_AES provider: XP SP3, Vista;
-# GetEnvironmentStrings is the export behind GetEnvironmentStringsA;
-# RegQueryValueExW and RegSetValueExW, Windows 2000, edit
-# PendingFileRenameOperations, whose other entries the A calls would change;
-# CreateFileW, Windows XP, opens the program's own file by the path that
-# GetModuleFileNameW gives). msvcrt entries are exports of Vista x64's msvcrt.dll
+# (SetDllDirectoryA: Vista, XP SP1; InitCommonControls,
+# GetVolumeInformationByHandleW and GetFileInformationByHandleEx: Vista;
+# RegDeleteKeyExA: Vista, XP x64; the rest Windows 2000 or XP; SHA-256 in the
+# PROV_RSA_AES provider: XP SP3, Vista; GetEnvironmentStrings is the export
+# behind GetEnvironmentStringsA; RegQueryValueExW and RegSetValueExW, Windows
+# 2000, edit PendingFileRenameOperations, whose other entries the A calls would
+# change; CreateFileW, Windows XP, opens the program's own file by the path
+# that GetModuleFileNameW gives). msvcrt entries are exports of Vista x64's msvcrt.dll
 # since Windows 2000 and need none of the run-time's start-up; mingw-w64
 # links strnlen, which that msvcrt lacks, from its own static library. The
 # list holds what the program imports, so that a new import is reviewed here.
@@ -26,14 +26,15 @@ ADVAPI32.DLL RegQueryValueExW RegSetValueExW
 KERNEL32.DLL FlushFileBuffers SetFilePointer GetFileAttributesExA GetLocalTime
 ADVAPI32.DLL ConvertStringSecurityDescriptorToSecurityDescriptorA CryptAcquireContextA
 ADVAPI32.DLL CryptCreateHash CryptDestroyHash CryptGetHashParam CryptHashData CryptReleaseContext
-ADVAPI32.DLL AllocateAndInitializeSid EqualSid FreeSid GetAce
+ADVAPI32.DLL EqualSid GetAce GetKernelObjectSecurity
 ADVAPI32.DLL GetTokenInformation IsValidSid MapGenericMask OpenProcessToken
 COMCTL32.DLL InitCommonControls
 KERNEL32.DLL CloseHandle CopyFileA CreateDirectoryA CreateFileA CreateProcessA DeleteFileA
 KERNEL32.DLL ExitProcess FileTimeToSystemTime FindClose FindFirstFileA FindNextFileA FreeLibrary
 KERNEL32.DLL GetCPInfo
 KERNEL32.DLL GetCommandLineA GetEnvironmentVariableA GetExitCodeProcess GetFileAttributesA
-KERNEL32.DLL GetFileInformationByHandle GetLastError GetModuleHandleA GetProcAddress
+KERNEL32.DLL GetFileInformationByHandle GetFileInformationByHandleEx GetLastError GetModuleHandleA
+KERNEL32.DLL GetProcAddress
 KERNEL32.DLL GetSystemDirectoryA GetWindowsDirectoryA GlobalAlloc GlobalFree
 KERNEL32.DLL LoadLibraryExA MultiByteToWideChar SetDllDirectoryA SetFileAttributesA
 KERNEL32.DLL WaitForSingleObject
