@@ -14,8 +14,9 @@ program=$1 objdump=$2
 # GetEnvironmentStrings is the export behind GetEnvironmentStringsA). msvcrt
 # entries are exports of Vista x64's msvcrt.dll
 # since Windows 2000 and need none of the run-time's start-up; mingw-w64
-# links strnlen, which that msvcrt lacks, from its own static library. The
-# list holds what the program imports, so that a new import is reviewed here.
+# links strnlen, which that msvcrt lacks, from its own static library. realloc
+# and free hold the way back's record, which has no fixed bound. The list
+# holds what the program imports, so that a new import is reviewed here.
 reviewed="
 ADVAPI32.DLL RegCloseKey RegEnumKeyA RegOpenKeyExA RegQueryValueExA
 ADVAPI32.DLL RegCreateKeyExA RegDeleteKeyExA RegDeleteValueA RegSetValueExA
@@ -47,6 +48,7 @@ ADVAPI32.DLL GetSecurityInfo GetUserNameW
 KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFile WriteFile
 KERNEL32.DLL SetEnvironmentVariableA
 MSVCRT.DLL strcspn wcscpy wcscspn wcslen wcsncat
+MSVCRT.DLL free realloc
 MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
 "
 allowed=$(echo "$reviewed" | awk 'NF { for (i = 2; i <= NF; ++i) print $1 "!" $i }' | sort -u)
