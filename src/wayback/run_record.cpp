@@ -56,7 +56,7 @@ int LoadRecord(const char *folder, RunRecord *record)
     if (GetFileInformationByHandle(file, &information) &&
         !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
         information.nNumberOfLinks == 1 && information.nFileSizeHigh == 0 &&
-        (text = (char *)GlobalAlloc(GMEM_FIXED, information.nFileSizeLow + 1)) != NULL &&
+        (text = (char *)GlobalAlloc(GMEM_FIXED, (SIZE_T)information.nFileSizeLow + 1)) != NULL &&
         ReadFile(file, text, information.nFileSizeLow, &count, NULL) &&
         count == information.nFileSizeLow)
         loaded = ReadRecord(text, count, record);
