@@ -453,6 +453,19 @@ TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays
     EXPECT_NE(Log().find("Zapis zmian nieczytelny"), std::string::npos);
     ChildProcess refused(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
     EXPECT_EQ(refused.WaitForExit(60000), 1603u);
+
+    // No room for the policy's original: the policy stays as it is.
+    const std::string policy = JoinPath(jre, "lib\\security\\java.policy");
+    RemoveTree(folder);
+    ASSERT_TRUE(HashFileSha256(policy.c_str(), digest));
+    kept = folder + "\\";
+    for (unsigned char byte : digest)
+        kept += "0123456789abcdef"[byte >> 4], kept += "0123456789abcdef"[byte & 15];
+    ASSERT_TRUE(MakeDirectories(kept));
+    EXPECT_EQ(Run("/quiet /log:" + log), 1u);
+    EXPECT_EQ(ReadTextFile(policy), "original policy");
+    EXPECT_NE(Log().find("Nie można zachować oryginału, pliku nie zmieniono: " + policy),
+              std::string::npos);
 }
 
 // Without /quiet a person answers, as in the window without arguments.
