@@ -357,35 +357,32 @@ TEST_F(Unattended, ARunCutShortIsTakenBackByTheRegisteredUninstall)
     ASSERT_TRUE(WriteTextFile(package / "Drivers\\twin64.bat",
                               "@echo.>\"" + started + "\"\r\n:wait\r\n@if not exist \"" + go +
                                   "\" goto wait\r\n"));
-    for (bool at_driver : {false, true}) {
-        for (bool second : {false, true}) {
-            SCOPED_TRACE(std::to_string(at_driver) + std::to_string(second));
-            ASSERT_TRUE(WriteTextFile(old_jar, "the old library"));
-            const std::vector<std::string> before = Touched(jre);
-            DeleteFileA(go.c_str());
-            ASSERT_TRUE(at_driver || WriteTextFile(hold, ""));
-            arguments = "/quiet";
-            Start();
-            const std::string mark = at_driver ? started : JoinPath(jre, "bin\\java.calls");
-            for (int waited = 0; waited < 30000 && !FileExists(mark); waited += 20)
-                Sleep(20);
-            HANDLE running = OpenProcess(PROCESS_TERMINATE, FALSE, process->id());
-            ASSERT_TRUE(running != nullptr && TerminateProcess(running, 9));
-            CloseHandle(running);
-            EXPECT_EQ(process->WaitForExit(10000), 9u);
-            DeleteFileA(hold.c_str());
-            ASSERT_TRUE(WriteTextFile(go, ""));
-            Sleep(500);
-            EXPECT_EQ(UninstallValue("DisplayVersion"), "");
-            if (second)
-                EXPECT_EQ(Run("/quiet"), 0u);
-            ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
-            EXPECT_EQ(uninstall.WaitForExit(60000), 0u);
-            EXPECT_EQ(Touched(jre), before);
-            EXPECT_EQ(UninstallValue("QuietUninstallString"), "");
-            DeleteFileA(started.c_str());
-            DeleteFileA(mark.c_str());
-        }
+    for (int run = 0; run < 4; ++run) {
+        const bool at_driver = run >= 2, second = run % 2;
+        SCOPED_TRACE(run);
+        ASSERT_TRUE(WriteTextFile(old_jar, "the old library"));
+        const std::vector<std::string> before = Touched(jre);
+        const std::string mark = at_driver ? started : JoinPath(jre, "bin\\java.calls");
+        for (const std::string &file : {go, started, JoinPath(jre, "bin\\java.calls")})
+            DeleteFileA(file.c_str());
+        ASSERT_TRUE(at_driver || WriteTextFile(hold, ""));
+        arguments = "/quiet";
+        Start();
+        for (int waited = 0; waited < 30000 && !FileExists(mark); waited += 20)
+            Sleep(20);
+        HANDLE running = OpenProcess(PROCESS_TERMINATE, FALSE, process->id());
+        ASSERT_TRUE(running != nullptr && TerminateProcess(running, 9));
+        CloseHandle(running);
+        EXPECT_EQ(process->WaitForExit(10000), 9u);
+        ASSERT_TRUE(WriteTextFile(go, ""));
+        DeleteFileA(hold.c_str());
+        Sleep(500);
+        EXPECT_EQ(UninstallValue("DisplayVersion"), "");
+        if (second)
+            EXPECT_EQ(Run("/quiet"), 0u);
+        ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
+        EXPECT_EQ(uninstall.WaitForExit(60000), 0u);
+        EXPECT_EQ(Touched(jre), before);
     }
 }
 
@@ -410,6 +407,17 @@ TEST_F(Unattended, EveryOneOfThirtyJavaHomesIsTakenBack)
         EXPECT_EQ(Touched(homes[i]), before[i]) << i;
 }
 
+// Where the way back keeps a file's original: named by its SHA-256.
+std::string KeptOriginal(const std::string &file)
+{
+    unsigned char digest[SHA256_SIZE] = {};
+    std::string kept = "C:\\Program Files\\Instalator czytnika kart\\";
+    HashFileSha256(file.c_str(), digest);
+    for (unsigned char byte : digest)
+        kept += "0123456789abcdef"[byte >> 4], kept += "0123456789abcdef"[byte & 15];
+    return kept;
+}
+
 // A kept original changed: never put back, and a rerun takes the shared
 // count off no second time. A record changed by hand is left alone.
 TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays)
@@ -418,12 +426,7 @@ TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays
     const std::string bridge = JoinPath(SystemDirectory(), "ocfpcsc1.dll");
     const std::string older = JoinPath(SystemDirectory(), "ocfpcsc1_64.dll");
     ASSERT_TRUE(WriteTextFile(older, "an older bridge"));
-    // Kept under its SHA-256.
-    unsigned char digest[SHA256_SIZE];
-    ASSERT_TRUE(HashFileSha256(older.c_str(), digest));
-    std::string kept = folder + "\\";
-    for (unsigned char byte : digest)
-        kept += "0123456789abcdef"[byte >> 4], kept += "0123456789abcdef"[byte & 15];
+    std::string kept = KeptOriginal(older);
     EXPECT_EQ(Run("/quiet"), 0u);
     DWORD count = 2, size = sizeof count;
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, SHARED_COUNT_KEY, bridge.c_str(), REG_DWORD, &count,
@@ -457,11 +460,9 @@ TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays
     // No room for the policy's original: the policy stays as it is.
     const std::string policy = JoinPath(jre, "lib\\security\\java.policy");
     RemoveTree(folder);
-    ASSERT_TRUE(HashFileSha256(policy.c_str(), digest));
-    kept = folder + "\\";
-    for (unsigned char byte : digest)
-        kept += "0123456789abcdef"[byte >> 4], kept += "0123456789abcdef"[byte & 15];
-    ASSERT_TRUE(MakeDirectories(kept));
+    DeleteFileA((policy + ".ocf-bak").c_str());
+    ASSERT_TRUE(WriteTextFile(policy, "original policy"));
+    ASSERT_TRUE(MakeDirectories(KeptOriginal(policy)));
     EXPECT_EQ(Run("/quiet /log:" + log), 1u);
     EXPECT_EQ(ReadTextFile(policy), "original policy");
     EXPECT_NE(Log().find("Nie można zachować oryginału, pliku nie zmieniono: " + policy),

@@ -48,7 +48,7 @@ ADVAPI32.DLL GetSecurityInfo GetUserNameW
 KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFile WriteFile
 KERNEL32.DLL SetEnvironmentVariableA
 MSVCRT.DLL strcspn wcscpy wcscspn wcslen wcsncat
-MSVCRT.DLL free realloc
+MSVCRT.DLL free memmove realloc
 MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
 "
 allowed=$(echo "$reviewed" | awk 'NF { for (i = 2; i <= NF; ++i) print $1 "!" $i }' | sort -u)
