@@ -144,7 +144,8 @@ int main(int argc, char **argv)
         for (int run = 1; run <= runs; ++run) {
             RegDeleteTreeA(HKEY_LOCAL_MACHINE, JAVASOFT);
             std::string base =
-                homes + "\\homes" + std::to_string(count) + "_" + std::to_string(run);
+                homes + "\\homes" + std::to_string(count) + "_" + std::to_string(run) + "_" +
+                std::to_string(recorded);
             if (!CreateDirectoryA(base.c_str(), NULL))
                 return 1;
             for (int i = 0; i < count; ++i) {
