@@ -1,5 +1,6 @@
 // Java Plug-in step benchmark: InstallJavaPluginComponents with 1, 4 and 16
-// registered JREs, each a fresh home with an existing policy and the test
+// registered JREs, without and with the way back's record as a run keeps it
+// (from an empty record on), each a fresh home with an existing policy and the test
 // launcher as bin\java.exe (the policy commands run for the first home only:
 // both succeed there). Then IsTreeTrusted, the walk that decides whether a
 // home is ours to write into, over one home of 1,000 files in 100 folders,
@@ -10,6 +11,7 @@
 //   java_plugin_bench PACKAGE_DIR LAUNCHER HOMES_DIR RUNS
 #include "components.h"
 #include "fileops.h"
+#include "wayback.h"
 
 #include <windows.h>
 
@@ -122,6 +124,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: java_plugin_bench PACKAGE_DIR LAUNCHER HOMES_DIR RUNS\n");
         return 2;
     }
+    CaptureProgramImage();
     const char *package = argv[1];
     const char *launcher = argv[2];
     std::string homes = argv[3];
@@ -131,13 +134,15 @@ int main(int argc, char **argv)
     QueryPerformanceFrequency(&frequency);
 
     double step_ms = 0;
+    for (int recorded : {0, 1})
     for (int count : {1, 4, 16}) {
         std::vector<double> ms;
         int result = -1;
         for (int run = 1; run <= runs; ++run) {
             RegDeleteTreeA(HKEY_LOCAL_MACHINE, JAVASOFT);
             std::string base =
-                homes + "\\homes" + std::to_string(count) + "_" + std::to_string(run);
+                homes + "\\homes" + std::to_string(count) + "_" + std::to_string(run) + "_" +
+                std::to_string(recorded);
             if (!CreateDirectoryA(base.c_str(), NULL))
                 return 1;
             for (int i = 0; i < count; ++i) {
@@ -151,9 +156,18 @@ int main(int argc, char **argv)
             if (!SetCurrentDirectoryA(package))
                 return 1;
             LARGE_INTEGER start, end;
+            // With the way back kept as a run keeps it, from an empty record on.
+            Recording recording;
+            char folder[PATH_BUFFER_SIZE];
             QueryPerformanceCounter(&start);
+            StartRecording(&recording);
+            SetRunListener(recorded ? RecordRunEvent : NULL, &recording);
             result = InstallJavaPluginComponents(message, sizeof message);
+            SetRunListener(NULL, NULL);
+            FinishRecording(&recording);
             QueryPerformanceCounter(&end);
+            if (ReadRecordFolder(folder))
+                Unregister(folder);
             if (result != RESULT_OK && result != RESULT_WARNING) {
                 fprintf(stderr, "result %d: %s\n", result, message);
                 return 1;
@@ -161,7 +175,7 @@ int main(int argc, char **argv)
             ms.push_back((double)(end.QuadPart - start.QuadPart) * 1000.0 /
                          (double)frequency.QuadPart);
         }
-        printf("homes %2d  result %d  runs:", count, result);
+        printf("record %d  homes %2d  result %d  runs:", recorded, count, result);
         for (double value : ms)
             printf(" %.1f", value);
         printf("  median_ms: %.1f\n", Median(ms));

@@ -98,7 +98,8 @@ std::vector<std::string> PrivateCopies(DWORD process_id)
     return found;
 }
 
-void RegisterJavaHome(const std::string &home, const std::string &jre_part, const char *kind)
+void RegisterJavaHome(const std::string &home, const std::string &jre_part, const char *kind,
+                      const std::string &version)
 {
     ASSERT_TRUE(PlaceRecordingProgram(JoinPath(home, "bin\\java.exe")));
     ASSERT_TRUE(MakeDirectories(JoinPath(home, jre_part + "lib\\ext")));
@@ -106,7 +107,7 @@ void RegisterJavaHome(const std::string &home, const std::string &jre_part, cons
     ASSERT_TRUE(WriteTextFile(JoinPath(home, jre_part + "lib\\security\\java.policy"),
                               "original policy"));
     HKEY key;
-    std::string path = std::string("SOFTWARE\\JavaSoft\\") + kind + "\\1.8";
+    std::string path = std::string("SOFTWARE\\JavaSoft\\") + kind + "\\" + version;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, &key, nullptr),
               ERROR_SUCCESS);

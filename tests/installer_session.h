@@ -29,7 +29,8 @@ std::vector<std::string> PrivateCopies(DWORD process_id = 0);
 // A Java home whose java.exe records its calls, registered under `kind`
 // ("Java Runtime Environment" or "Java Development Kit"), its files below
 // `jre_part`, with a policy in place.
-void RegisterJavaHome(const std::string &home, const std::string &jre_part, const char *kind);
+void RegisterJavaHome(const std::string &home, const std::string &jre_part, const char *kind,
+                      const std::string &version = "1.8");
 
 class Installer : public ::testing::Test {
 protected:

@@ -13,49 +13,64 @@ namespace {
 const std::string HASH_A(64, 'a');
 const std::string HASH_B = std::string(63, '0') + "1";
 
-TEST(Record, ReadsOnlyWholeWellFormedRecords)
+TEST(Record, ReadsOnlyWellFormedRecords)
 {
     const struct {
         std::string text;
         int count;  // -1: refused
     } cases[] = {
         {"", 0},
-        {"N- " + HASH_A + " C:\\Windows\\system32\\ocfpcsc1.dll\r\nKS - c:\\j\\ocf1.2.jar\r\n", 2},
+        {"N- " + HASH_A + " C:\\Windows\\system32\\ocfpcsc1.dll\r\nKS - " + HASH_B +
+             " c:\\j\\ocf1.2.jar\r\n",
+         2},
         {"N- " + HASH_A + " C:\\\r\n", -1},                 // a root
         {"N- " + HASH_A + " C:\\ab\n", -1},                 // LF alone
-        {"N- " + HASH_A + " C:\\ab", -1},                   // no line end
+        {"N- " + HASH_A + " C:\\ab", 0},                    // torn: dropped
+        {"NO ? C:\\a\r\nK- " + HASH_A + " " + HASH_B, 1},
         {"X- " + HASH_A + " C:\\ab\r\n", -1},
         {"NS " + HASH_A.substr(1) + "g C:\\ab\r\n", -1},    // not hex
         {"NS " + std::string(64, 'A') + " C:\\ab\r\n", -1}, // upper case
-        {"K- - ab\\cd\r\n", -1},
-        {"K- - \\\\server\\share\\x\r\n", -1},
-        {"K- - C:\\j\\..\\x\r\n", -1},
-        {"K- - C:\\j\\.\\x\r\n", -1},
-        {"K- - C:\\j\\\\x\r\n", -1},
-        {"K- - C:\\j\\x\\\r\n", -1},
-        {"K- - C:\\j\\a?b\r\n", -1},
-        {"K- - C:\\j\\a\tb\r\n", -1},
-        {"K- - C:\\j\\..x\r\n", 1},
-        {"K- - C:\\" + std::string(257, 'x') + "\r\n", 1},
-        {"K- - C:\\" + std::string(258, 'x') + "\r\n", -1},
-        {"K- - C:\\j\\x\r\nN- - c:\\J\\X\r\n", -1},       // twice
+        {"K- - C:\\ab\r\n", -1},                            // no original
+        {"K- - " + HASH_A + "C:\\ab\r\n", -1},
+        {"N- - ab\\cd\r\n", -1},
+        {"N- - \\\\server\\share\\x\r\n", -1},
+        {"N- - C:\\j\\..\\x\r\n", -1},
+        {"N- - C:\\j\\.\\x\r\n", -1},
+        {"N- - C:\\j\\\\x\r\n", -1},
+        {"N- - C:\\j\\x\\\r\n", -1},
+        {"N- - C:\\j\\a?b\r\n", -1},
+        {"N- - C:\\j\\a\tb\r\n", -1},
+        {"N- - C:\\j\\..x\r\n", 1},
+        {"N- - C:\\" + std::string(257, 'x') + "\r\n", 1},
+        {"N- - C:\\" + std::string(258, 'x') + "\r\n", -1},
+        {"N- ? C:\\j\\x\r\nKS - " + HASH_A + " c:\\J\\X\r\n", 1}, // a later line replaces
     };
     for (const auto &c : cases) {
         RunRecord record;
         int read = ReadRecord(c.text.data(), c.text.size(), &record);
         EXPECT_EQ(read ? record.count : -1, c.count) << c.text;
+        FreeRecord(&record);
     }
-    std::string full;
-    for (int i = 0; i <= RECORD_ENTRIES_MAX; ++i)
-        full += "N- - C:\\" + std::to_string(i) + "x\r\n";
-    RunRecord record;
-    EXPECT_FALSE(ReadRecord(full.data(), full.size(), &record));
+    // No bound but memory: both sides of where the entries' room grows.
+    for (int count : {16, 17, 2000}) {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += "N- - C:\\" + std::to_string(i) + "x\r\n";
+        RunRecord record;
+        ASSERT_TRUE(ReadRecord(text.data(), text.size(), &record));
+        EXPECT_EQ(record.count, count);
+        EXPECT_EQ(FindRecordEntry(&record, ("C:\\" + std::to_string(count - 1) + "x").c_str()),
+                  count - 1);
+        FreeRecord(&record);
+    }
 }
 
 TEST(Record, WritesWhatItReads)
 {
-    const std::string text = "KS " + HASH_B + " C:\\Windows\\system32\\ocfpcsc1.dll\r\n"
-                             "N- - C:\\Java\\lib\\security\\java.policy.ocf-bak\r\n";
+    const std::string text = "KS " + HASH_B + " " + HASH_A +
+                             " C:\\Windows\\system32\\ocfpcsc1.dll\r\n"
+                             "NO ? C:\\Java\\lib\\security\\java.policy.ocf-bak\r\n"
+                             "K- - " + HASH_B + " C:\\Windows\\system32\\ocf1.2.jar\r\n";
     RunRecord record;
     ASSERT_TRUE(ReadRecord(text.data(), text.size(), &record));
     std::string written;
@@ -65,10 +80,14 @@ TEST(Record, WritesWhatItReads)
         written += line;
     }
     EXPECT_EQ(written, text);
-    RecordEntry longest = {RECORD_NEW, 1, 1, {}, {}};
+    char name[KEPT_NAME_SIZE];
+    KeptName(record.entry[0].original, name);
+    EXPECT_EQ(name, HASH_A);
+    RecordEntry longest = {RECORD_KEPT, 1, 1, {}, {}, {}};
     memset(longest.path, 'x', PATH_CHARS_MAX);
     EXPECT_EQ(FormatRecordLine(&longest, line, sizeof line), sizeof line - 1);
     EXPECT_EQ(FindRecordEntry(&record, "c:\\java\\LIB\\security\\java.policy.ocf-bak"), 1);
+    FreeRecord(&record);
     EXPECT_TRUE(IsSharedLibrary("C:\\Windows\\System32\\OCFPCSC1_64.DLL"));
     EXPECT_FALSE(IsSharedLibrary("C:\\Java\\lib\\ext\\xocfpcsc1.dll"));
 }
@@ -94,9 +113,15 @@ TEST(Record, EachFileIsPutBackOnlyAsTheRunsLeftIt)
         {RECORD_KEPT, 0, NOW_PRESENT, b, RESTORE_LEAVE_CHANGED},
         {RECORD_KEPT, 1, NOW_FOLDER_GONE, a, RESTORE_HOME_GONE},
         {RECORD_NEW, 1, NOW_FOLDER_GONE, a, RESTORE_HOME_GONE},
+        // A run cut short while it changed the file.
+        {RECORD_KEPT, LEFT_UNKNOWN, NOW_PRESENT, b, RESTORE_PUT_BACK},
+        {RECORD_KEPT, LEFT_UNKNOWN, NOW_ABSENT, a, RESTORE_PUT_BACK},
+        {RECORD_KEPT, LEFT_UNKNOWN, NOW_PRESENT, o, RESTORE_NOTHING},
+        {RECORD_NEW, LEFT_UNKNOWN, NOW_PRESENT, b, RESTORE_DELETE},
+        {RECORD_NEW, LEFT_UNKNOWN, NOW_ABSENT, a, RESTORE_NOTHING},
     };
     for (const auto &c : cases) {
-        RecordEntry entry = {c.kind, 0, c.left, {1}, "C:\\x"};
+        RecordEntry entry = {c.kind, 0, c.left, {1}, {}, "C:\\x"};
         EXPECT_EQ(DecideRestore(&entry, c.now, c.now_digest, c.kind == RECORD_KEPT ? o : nullptr),
                   c.expected)
             << c.kind << (int)c.left << c.now << (int)c.now_digest[0];

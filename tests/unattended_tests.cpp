@@ -3,6 +3,7 @@
 // mark. A quiet run must end with nobody at the screen: any window of it
 // fails the test.
 #include "doubles.h"
+#include "fileops.h"
 #include "installer_session.h"
 #include "resource.h"
 
@@ -139,10 +140,11 @@ TEST_F(Unattended, AFileInUseIsReplacedAtTheNextRestart)
               0);
     RegSetValueExA(key, "JavaHome", 0, REG_SZ, (const BYTE *)jre.c_str(), (DWORD)jre.size() + 1);
     RegCloseKey(key);
+    // As a loaded library is held: read, never written, so its original is kept.
     HANDLE held[3];
     for (int i = 0; i < 3; ++i)
-        held[i] = CreateFileA((i == 0 ? bridge : i == 1 ? jar : old_jar).c_str(), GENERIC_READ, 0,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+        held[i] = CreateFileA((i == 0 ? bridge : i == 1 ? jar : old_jar).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held[2], INVALID_HANDLE_VALUE);
     // What earlier runs left there: their private copies' folders, removed since.
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
@@ -480,6 +482,128 @@ TEST_F(Unattended, TheUninstallInTheWindowLeavesAChangedFileAndASharedOne)
     EXPECT_EQ(count, 1u);
     HKEY key;
     EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY, 0, KEY_READ, &key), ERROR_SUCCESS);
+}
+
+// Cut short while java.exe runs (the home's library in place, its policy
+// not yet) or while the driver installer runs, with or without a second
+// install after it: the registered uninstall brings back the first state.
+TEST_F(Unattended, ARunCutShortIsTakenBackByTheRegisteredUninstall)
+{
+    const std::string old_jar = JoinPath(SystemDirectory(), "ocf1.2.jar");
+    const std::string hold = JoinPath(jre, "bin\\java.wait"), go = machine / "go";
+    ASSERT_TRUE(WriteTextFile(package / "Drivers\\twin64.bat",
+                              "@echo.>\"" + started + "\"\r\n:wait\r\n@if not exist \"" + go +
+                                  "\" goto wait\r\n"));
+    for (int run = 0; run < 4; ++run) {
+        const bool at_driver = run >= 2, second = run % 2;
+        SCOPED_TRACE(run);
+        ASSERT_TRUE(WriteTextFile(old_jar, "the old library"));
+        const std::vector<std::string> before = Touched(jre);
+        const std::string mark = at_driver ? started : JoinPath(jre, "bin\\java.calls");
+        for (const std::string &file : {go, started, JoinPath(jre, "bin\\java.calls")})
+            DeleteFileA(file.c_str());
+        ASSERT_TRUE(at_driver || WriteTextFile(hold, ""));
+        arguments = "/quiet";
+        Start();
+        for (int waited = 0; waited < 30000 && !FileExists(mark); waited += 20)
+            Sleep(20);
+        HANDLE running = OpenProcess(PROCESS_TERMINATE, FALSE, process->id());
+        ASSERT_TRUE(running != nullptr && TerminateProcess(running, 9));
+        CloseHandle(running);
+        EXPECT_EQ(process->WaitForExit(10000), 9u);
+        ASSERT_TRUE(WriteTextFile(go, ""));
+        DeleteFileA(hold.c_str());
+        Sleep(500);
+        EXPECT_EQ(UninstallValue("DisplayVersion"), "");
+        if (second)
+            EXPECT_EQ(Run("/quiet"), 0u);
+        ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
+        EXPECT_EQ(uninstall.WaitForExit(60000), 0u);
+        EXPECT_EQ(Touched(jre), before);
+    }
+}
+
+// Thirty homes, each with its own policy, are recorded and taken back whole.
+TEST_F(Unattended, EveryOneOfThirtyJavaHomesIsTakenBack)
+{
+    std::vector<std::string> homes;
+    std::vector<std::vector<std::string>> before;
+    for (int i = 0; i < 30; ++i) {
+        homes.push_back(machine / ("jre" + std::to_string(i)));
+        RegisterJavaHome(homes.back(), "", "Java Runtime Environment", "2." + std::to_string(i));
+        ASSERT_TRUE(WriteTextFile(JoinPath(homes.back(), "lib\\security\\java.policy"),
+                                  "policy " + std::to_string(i)));
+        before.push_back(Touched(homes.back()));
+    }
+    EXPECT_EQ(Run("/quiet"), 0u);
+    EXPECT_EQ(ReadTextFile(JoinPath(homes[29], "lib\\security\\java.policy.ocf-bak")),
+              "policy 29");
+    ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
+    EXPECT_EQ(uninstall.WaitForExit(60000), 0u);
+    for (int i = 0; i < 30; ++i)
+        EXPECT_EQ(Touched(homes[i]), before[i]) << i;
+}
+
+// Where the way back keeps a file's original: named by its SHA-256.
+std::string KeptOriginal(const std::string &file)
+{
+    unsigned char digest[SHA256_SIZE] = {};
+    std::string kept = "C:\\Program Files\\Instalator czytnika kart\\";
+    HashFileSha256(file.c_str(), digest);
+    for (unsigned char byte : digest)
+        kept += "0123456789abcdef"[byte >> 4], kept += "0123456789abcdef"[byte & 15];
+    return kept;
+}
+
+// A kept original changed: never put back, and a rerun takes the shared
+// count off no second time. A record changed by hand is left alone.
+TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays)
+{
+    const std::string folder = "C:\\Program Files\\Instalator czytnika kart";
+    const std::string bridge = JoinPath(SystemDirectory(), "ocfpcsc1.dll");
+    const std::string older = JoinPath(SystemDirectory(), "ocfpcsc1_64.dll");
+    ASSERT_TRUE(WriteTextFile(older, "an older bridge"));
+    std::string kept = KeptOriginal(older);
+    EXPECT_EQ(Run("/quiet"), 0u);
+    DWORD count = 2, size = sizeof count;
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, SHARED_COUNT_KEY, bridge.c_str(), REG_DWORD, &count,
+                    sizeof count);
+    ASSERT_EQ(ReadTextFile(kept), "an older bridge");
+    ASSERT_TRUE(WriteTextFile(kept, "changed original"));
+    for (int run = 0; run < 2; ++run) {
+        ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet /log:" + log);
+        EXPECT_EQ(uninstall.WaitForExit(60000), 1603u);
+        EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, SHARED_COUNT_KEY, bridge.c_str(),
+                               RRF_RT_REG_DWORD, nullptr, &count, &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(count, 1u);
+        EXPECT_NE(ReadTextFile(older), "an older bridge");
+    }
+    EXPECT_NE(Log().find("Błąd przywracania: " + older + "\r\n"), std::string::npos) << Log();
+    ASSERT_TRUE(WriteTextFile(kept, "an older bridge"));
+    ChildProcess retry(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
+    EXPECT_EQ(retry.WaitForExit(60000), 0u);
+    EXPECT_EQ(ReadTextFile(older), "an older bridge");
+    EXPECT_TRUE(FileExists(bridge));
+
+    EXPECT_EQ(Run("/quiet"), 0u);
+    ASSERT_TRUE(WriteTextFile(JoinPath(folder, "record.txt"), "by hand\r\n"));
+    EXPECT_EQ(Run("/quiet /log:" + log), 1u);
+    EXPECT_EQ(ReadTextFile(JoinPath(folder, "record.txt")), "by hand\r\n");
+    EXPECT_NE(Log().find("Zapis zmian nieczytelny"), std::string::npos);
+    ChildProcess refused(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
+    EXPECT_EQ(refused.WaitForExit(60000), 1603u);
+
+    // No room for the policy's original: the policy stays as it is.
+    const std::string policy = JoinPath(jre, "lib\\security\\java.policy");
+    RemoveTree(folder);
+    DeleteFileA((policy + ".ocf-bak").c_str());
+    ASSERT_TRUE(WriteTextFile(policy, "original policy"));
+    ASSERT_TRUE(MakeDirectories(KeptOriginal(policy)));
+    EXPECT_EQ(Run("/quiet /log:" + log), 1u);
+    EXPECT_EQ(ReadTextFile(policy), "original policy");
+    EXPECT_NE(Log().find("Nie można zachować oryginału, pliku nie zmieniono: " + policy),
+              std::string::npos);
 }
 
 // Without /quiet a person answers, as in the window without arguments.

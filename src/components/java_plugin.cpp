@@ -181,6 +181,19 @@ static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targ
         memcpy(work->last_jre_home, work->home, sizeof work->home);
         work->last_jre_end = work->home_end;
     }
+    // The way back of the home's files, made sure of once for all of them
+    // before the first changes.
+    {
+        const char *const files[] = {targets->library, targets->properties, targets->policy,
+                                     NULL};
+        const char *const *file = files;
+        for (; *file != NULL && JoinToHome(work, *file); ++file)
+            TellRun(RUN_EVENT_WILL_CHANGE, work->home + 1, NULL, CHANGE_AHEAD);
+        if (*file == NULL && strlen(work->home + 1) + sizeof ".ocf-bak" <= BACKUP_PATH_SIZE) {
+            AppendTextBounded(work->home, JAVA_HOME_BUFFER_SIZE, ".ocf-bak");
+            TellRun(RUN_EVENT_WILL_CHANGE, work->home + 1, NULL, CHANGE_AHEAD);
+        }
+    }
 
     result = CopyIntoHome(work, "ocf1.2.jar", targets->library);
     if (result == COPY_ABORTED)

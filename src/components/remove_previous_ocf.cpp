@@ -16,7 +16,9 @@ int RemovePreviousOcf(char *message, unsigned int message_size)
     if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
         GetLastError() == ERROR_FILE_NOT_FOUND)
         return 1;
-    TellRun(RUN_EVENT_WILL_CHANGE, path, NULL, 0);
+    // Without its way back the old library stays; the log says so.
+    if (!TellRun(RUN_EVENT_WILL_CHANGE, path, NULL, CHANGE_NOW))
+        return 1;
     if (DeleteFileA(path)) {
         TellRun(RUN_EVENT_REMOVED, path, NULL, 0);
         return 1;

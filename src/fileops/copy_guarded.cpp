@@ -115,8 +115,9 @@ static int CopyGuarded(const char *source, const char *target, int compare_mode,
         retry = 0;
         if (link_base != NULL && !IsTargetFreeOfLinks(target, *link_base))
             return COPY_FAILED;
-        if (!told)
-            TellRun(RUN_EVENT_WILL_CHANGE, target, NULL, 0);
+        // Without its way back the file stays as it is.
+        if (!told && !TellRun(RUN_EVENT_WILL_CHANGE, target, NULL, CHANGE_NOW))
+            return COPY_FAILED;
         told = 1;
         if (CopyFileA(source, target, FALSE)) {
             DWORD attributes = GetFileAttributesA(target);

@@ -194,7 +194,7 @@ int TargetInUse(const char *path, unsigned long error);
 // none, nothing is told. `path` is a full path unless said otherwise;
 // `detail` and `number` are as each event says, else null and 0.
 enum {
-    RUN_EVENT_WILL_CHANGE,        // path: about to be written or removed, if it exists
+    RUN_EVENT_WILL_CHANGE,        // path: about to be written or removed; number: CHANGE_*
     RUN_EVENT_PLACED,             // path written; detail: its source
     RUN_EVENT_PLACED_AT_RESTART,  // path replaced at the next restart; detail: its source
     RUN_EVENT_BACKED_UP,          // path: the backup made; detail: the file backed up
@@ -218,10 +218,16 @@ enum { PACKAGE_FILE_MISSING, PACKAGE_FILE_UNLIKE };
 // (path: the record), so the run's changes go unrecorded; a file's original
 // cannot be kept (path: the file), so the file is left as it is.
 enum { WAY_BACK_PROGRAM_CHANGED, WAY_BACK_RECORD_UNREADABLE, WAY_BACK_ORIGINAL_NOT_KEPT };
-typedef void (*RunListener)(int event, const char *path, const char *detail, long long number,
-                            void *context);
+// A change told now (the file changes next), or ahead with others that
+// follow, so that the way back is made sure of once for all of them.
+enum { CHANGE_NOW, CHANGE_AHEAD };
+// The listener's answer: 0 refuses a RUN_EVENT_WILL_CHANGE told with
+// CHANGE_NOW, and the file must then stay as it is; TellRun gives it, 1 when
+// nobody listens.
+typedef int (*RunListener)(int event, const char *path, const char *detail, long long number,
+                           void *context);
 void SetRunListener(RunListener listener, void *context);
-void TellRun(int event, const char *path, const char *detail, long long number);
+int TellRun(int event, const char *path, const char *detail, long long number);
 // While paused, nothing is told: the private copy of the package changes
 // nothing on the PC.
 void PauseRun(int paused);

@@ -17,8 +17,7 @@ void SetRunListener(RunListener listener, void *context)
     g_context = context;
 }
 
-void TellRun(int event, const char *path, const char *detail, long long number)
+int TellRun(int event, const char *path, const char *detail, long long number)
 {
-    if (g_listener != 0 && !g_paused)
-        g_listener(event, path, detail, number, g_context);
+    return g_listener == 0 || g_paused || g_listener(event, path, detail, number, g_context);
 }

@@ -58,14 +58,17 @@ struct RunListeners {
     RunLog *log;
 };
 
-void HandRunEvent(int event, const char *path, const char *detail, long long number,
-                  void *context)
+// The record answers: a change without its way back is refused.
+int HandRunEvent(int event, const char *path, const char *detail, long long number,
+                 void *context)
 {
     const RunListeners *listeners = (const RunListeners *)context;
+    int answer = 1;
     if (listeners->recording != NULL)
-        RecordRunEvent(event, path, detail, number, listeners->recording);
+        answer = RecordRunEvent(event, path, detail, number, listeners->recording);
     if (listeners->log != NULL)
         LogRunEvent(event, path, detail, number, listeners->log);
+    return answer;
 }
 
 } // namespace
@@ -79,8 +82,12 @@ void RunSteps(const RunChoice *choice, StepOutcomes *steps)
         steps->result[step] = STEP_NOT_RUN;
         steps->message[step][0] = '\0';
     }
-    RunListeners listeners = {StartRecording(&recording) ? &recording : NULL, RunLogInUse()};
+    int recorded = StartRecording(&recording);
+    RunListeners listeners = {recorded ? &recording : NULL, RunLogInUse()};
     SetRunListener(HandRunEvent, &listeners);
+    // Never written over: the run goes on without its way back.
+    if (!recorded)
+        TellRun(RUN_EVENT_NO_WAY_BACK, recording.folder, NULL, WAY_BACK_RECORD_UNREADABLE);
     // The removal needs nothing of the package, and never ends the chain.
     steps->result[STEP_REMOVAL] = RemovePreviousOcf(steps->message[STEP_REMOVAL],
                                                     STEP_MESSAGE_SIZE);

@@ -21,7 +21,7 @@ static const int UNDONE_CODE[] = {0, EXIT_RESTART_REQUIRED, EXIT_WARNING, EXIT_W
 
 int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
 {
-    RunRecord record;
+    RunRecord record = {};
     char folder[PATH_BUFFER_SIZE];
     char line[PATH_BUFFER_SIZE + 64];
     int worst = UNDONE;
@@ -48,7 +48,7 @@ int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
     else
         CancelOwnRenames(folder, &record);
     for (int i = 0; worst != UNDONE_FAILED && i < record.count; ++i) {
-        int undone = UndoRecordedFile(folder, i, &record.entry[i]);
+        int undone = UndoRecordedFile(folder, &record, i);
         const char *said = "Wspólny, pozostawiono: ";
         if (undone != UNDONE_SHARED) {
             said = UNDONE_LINE[undone];
@@ -62,11 +62,12 @@ int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
     }
     // A failure keeps the record, so that the uninstall can be run again.
     if (worst != UNDONE_FAILED)
-        Unregister(folder, &record);
+        Unregister(folder);
     code = UNDONE_CODE[worst];
     CopyTextBounded(reason, REASON_SIZE, UNDONE_REASON[worst]);
 
 done:
+    FreeRecord(&record);
     if (!quiet)
         ShowMessageBoxPolish(NULL, reason[0] != '\0' ? reason : "Przywrócono stan sprzed instalacji",
                              PROGRAM_TITLE, MB_OK);

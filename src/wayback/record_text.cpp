@@ -1,5 +1,6 @@
 #include "wayback.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 static const char HEX[] = "0123456789abcdef";
@@ -10,23 +11,39 @@ static int HexValue(char c)
     return at != NULL ? (int)(at - HEX) : -1;
 }
 
+void KeptName(const unsigned char *digest, char *name)
+{
+    for (int i = 0; i < SHA256_SIZE; ++i) {
+        *name++ = HEX[digest[i] >> 4];
+        *name++ = HEX[digest[i] & 15];
+    }
+    *name = '\0';
+}
+
 size_t FormatRecordLine(const RecordEntry *entry, char *line, size_t size)
 {
     size_t length = strlen(entry->path);
-    size_t needed = 4 + (entry->left ? 2 * SHA256_SIZE : 1) + length + 2;
+    int kept = entry->kind == RECORD_KEPT;
+    size_t needed = 4 + (entry->left == LEFT_DIGEST ? 2 * SHA256_SIZE : 1) +
+                    (kept ? 2 * SHA256_SIZE + 1 : 0) + length + 2;
     if (size <= needed)
         return 0;
     char *at = line;
     *at++ = entry->kind;
-    *at++ = entry->shared ? 'S' : '-';
+    *at++ = "-SO"[(int)entry->shared];
     *at++ = ' ';
-    if (!entry->left)
-        *at++ = '-';
-    for (int i = 0; entry->left && i < SHA256_SIZE; ++i) {
-        *at++ = HEX[entry->digest[i] >> 4];
-        *at++ = HEX[entry->digest[i] & 15];
+    if (entry->left == LEFT_DIGEST) {
+        KeptName(entry->digest, at);
+        at += 2 * SHA256_SIZE;
+    } else {
+        *at++ = "-?"[entry->left == LEFT_UNKNOWN];
     }
     *at++ = ' ';
+    if (kept) {
+        KeptName(entry->original, at);
+        at += 2 * SHA256_SIZE;
+        *at++ = ' ';
+    }
     memcpy(at, entry->path, length);
     memcpy(at + length, "\r\n", 3);
     return needed;
@@ -58,53 +75,90 @@ int IsRecordPath(const char *path, size_t length)
     return 1;
 }
 
-// "<N|K><S|-> <64 hex digits or -> <path>" up to CRLF.
+static int ReadDigest(const char *line, size_t length, size_t *at,
+                      unsigned char digest[SHA256_SIZE])
+{
+    for (int i = 0; i < 2 * SHA256_SIZE; ++i, ++*at) {
+        int value = *at < length ? HexValue(line[*at]) : -1;
+        if (value < 0)
+            return 0;
+        digest[i / 2] = (unsigned char)(digest[i / 2] << 4 | value);
+    }
+    return *at < length && line[(*at)++] == ' ';
+}
+
+// "<N|K><S|O|-> <64 hex digits, - or ?> [<64 hex digits> ]<path>" up to CRLF.
 static int ReadRecordLine(const char *line, size_t length, RecordEntry *entry)
 {
+    const char *shared = length > 5 ? strchr("-SO", line[1]) : NULL;
     memset(entry, 0, sizeof *entry);
-    if (length < 6 || (line[0] != RECORD_NEW && line[0] != RECORD_KEPT) ||
-        (line[1] != 'S' && line[1] != '-') || line[2] != ' ')
+    if (shared == NULL || *shared == '\0' ||
+        (line[0] != RECORD_NEW && line[0] != RECORD_KEPT) || line[2] != ' ')
         return 0;
     entry->kind = line[0];
-    entry->shared = line[1] == 'S';
+    entry->shared = (char)(shared - "-SO");
     size_t at = 3;
-    if (line[at] == '-') {
+    if (line[at] == '-' || line[at] == '?') {
+        entry->left = line[at] == '?' ? LEFT_UNKNOWN : LEFT_NOTHING;
+        if (line[++at] != ' ')
+            return 0;
         ++at;
     } else {
-        entry->left = 1;
-        for (int i = 0; i < 2 * SHA256_SIZE; ++i, ++at) {
-            int value = at < length ? HexValue(line[at]) : -1;
-            if (value < 0)
-                return 0;
-            entry->digest[i / 2] = (unsigned char)(entry->digest[i / 2] << 4 | value);
-        }
+        entry->left = LEFT_DIGEST;
+        if (!ReadDigest(line, length, &at, entry->digest))
+            return 0;
     }
-    if (at >= length || line[at++] != ' ' || !IsRecordPath(line + at, length - at))
+    if ((entry->kind == RECORD_KEPT && !ReadDigest(line, length, &at, entry->original)) ||
+        at >= length || !IsRecordPath(line + at, length - at))
         return 0;
     memcpy(entry->path, line + at, length - at);
     return 1;
 }
 
+RecordEntry *GrowRecord(RunRecord *record)
+{
+    if (record->count == record->capacity) {
+        int capacity = record->capacity * 2 + 16;
+        void *grown = capacity < (1 << 20)
+                          ? realloc(record->entry, (size_t)capacity * sizeof *record->entry)
+                          : NULL;
+        if (grown == NULL)
+            return NULL;
+        record->entry = (RecordEntry *)grown;
+        record->capacity = capacity;
+    }
+    RecordEntry *entry = &record->entry[record->count++];
+    memset(entry, 0, sizeof *entry);
+    return entry;
+}
+
 int ReadRecord(const char *text, size_t length, RunRecord *record)
 {
-    record->count = 0;
+    RecordEntry entry;
+    memset(record, 0, sizeof *record);
     for (size_t at = 0; at < length;) {
         size_t end = at;
         while (end < length && text[end] != '\n')
             ++end;
-        if (end == length || end == at || text[end - 1] != '\r' ||
-            record->count == RECORD_ENTRIES_MAX ||
-            !ReadRecordLine(text + at, end - 1 - at, &record->entry[record->count]) ||
-            FindRecordEntry(record, record->entry[record->count].path) >= 0)
+        // The last line of a write cut short; the lines before it stand.
+        if (end == length)
+            break;
+        if (end == at || text[end - 1] != '\r' || !ReadRecordLine(text + at, end - 1 - at, &entry))
             return 0;
-        ++record->count;
+        int index = FindRecordEntry(record, entry.path);
+        RecordEntry *slot = index >= 0 ? &record->entry[index] : GrowRecord(record);
+        if (slot == NULL)
+            return 0;
+        *slot = entry;
         at = end + 1;
     }
     return 1;
 }
 
-void FreeRecord(RunRecord *)
+void FreeRecord(RunRecord *record)
 {
+    free(record->entry);
+    memset(record, 0, sizeof *record);
 }
 
 static char LowerAscii(char c)
@@ -149,8 +203,11 @@ int DecideRestore(const RecordEntry *entry, int now, const unsigned char *now_di
     if (now == NOW_FOLDER_GONE)
         return RESTORE_HOME_GONE;
     int present = now == NOW_PRESENT;
-    int as_left = entry->left ? present && memcmp(now_digest, entry->digest, SHA256_SIZE) == 0
-                              : !present;
+    // A run cut short while changing the file left whatever is there now.
+    int as_left = entry->left == LEFT_UNKNOWN ||
+                  (entry->left == LEFT_DIGEST
+                       ? present && memcmp(now_digest, entry->digest, SHA256_SIZE) == 0
+                       : !present);
     if (entry->kind == RECORD_NEW) {
         if (!present)
             return RESTORE_NOTHING;

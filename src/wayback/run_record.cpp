@@ -3,6 +3,7 @@
 #include "components.h"
 #include "version.h"
 
+#include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 
@@ -33,20 +34,15 @@ int PathInRecordFolder(const char *folder, const char *name, char *path)
            IsTargetFreeOfLinks(path, strlen(folder) + 1);
 }
 
-void KeptName(int index, char *name)
-{
-    FormatTextBounded(name, 16, "original-%d", index);
-}
-
 int LoadRecord(const char *folder, RunRecord *record)
 {
-    char text[RECORD_ENTRIES_MAX * RECORD_LINE_SIZE];
     char path[PATH_BUFFER_SIZE];
     BY_HANDLE_FILE_INFORMATION information;
     DWORD count = 0;
+    char *text = NULL;
     int loaded = 0;
     HANDLE file = INVALID_HANDLE_VALUE;
-    record->count = 0;
+    memset(record, 0, sizeof *record);
     if (GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES &&
         GetLastError() == ERROR_FILE_NOT_FOUND)
         return 1;
@@ -60,104 +56,202 @@ int LoadRecord(const char *folder, RunRecord *record)
     if (GetFileInformationByHandle(file, &information) &&
         !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
         information.nNumberOfLinks == 1 && information.nFileSizeHigh == 0 &&
-        information.nFileSizeLow <= sizeof text &&
+        (text = (char *)GlobalAlloc(GMEM_FIXED, (SIZE_T)information.nFileSizeLow + 1)) != NULL &&
         ReadFile(file, text, information.nFileSizeLow, &count, NULL) &&
         count == information.nFileSizeLow)
         loaded = ReadRecord(text, count, record);
+    GlobalFree(text);
     CloseHandle(file);
+    if (!loaded)
+        FreeRecord(record);
     return loaded;
+}
+
+static int WriteEntry(HANDLE file, const RecordEntry *entry)
+{
+    char line[RECORD_LINE_SIZE];
+    DWORD written = 0;
+    DWORD length = (DWORD)FormatRecordLine(entry, line, sizeof line);
+    return length > 0 && WriteFile(file, line, length, &written, NULL) && written == length;
 }
 
 int SaveRecord(const char *folder, const RunRecord *record)
 {
-    char text[RECORD_ENTRIES_MAX * RECORD_LINE_SIZE];
     char path[PATH_BUFFER_SIZE];
-    DWORD length = 0;
-    DWORD written = 0;
-    if (!PathInRecordFolder(folder, "record.txt", path))
+    char fresh[PATH_BUFFER_SIZE];
+    int saved = 0;
+    if (!PathInRecordFolder(folder, "record.txt", path) ||
+        !PathInRecordFolder(folder, "record.new", fresh))
         return 0;
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_WRITE_THROUGH, NULL);
+    HANDLE file = CreateFileA(fresh, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                              FILE_FLAG_OPEN_REPARSE_POINT, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
-    for (int i = 0; i < record->count; ++i)
-        length += (DWORD)FormatRecordLine(&record->entry[i], text + length, sizeof text - length);
-    int saved = WriteFile(file, text, length, &written, NULL) && written == length;
+    int written = 1;
+    for (int i = 0; written && i < record->count; ++i)
+        written = WriteEntry(file, &record->entry[i]);
+    saved = written && FlushFileBuffers(file);
     CloseHandle(file);
-    return saved;
+    // Either the old record or the new one, whole, whenever the run stops.
+    return saved && MoveFileExA(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
-static RecordEntry *AddEntry(RunRecord *record, const char *path)
+// Appended for the next flush, which comes before the next file changes.
+static int AppendEntry(Recording *recording, const RecordEntry *entry)
 {
-    RecordEntry *entry = &record->entry[record->count++];
-    memset(entry, 0, sizeof *entry);
-    CopyTextBounded(entry->path, PATH_BUFFER_SIZE, path);
-    entry->kind = RECORD_NEW;
-    return entry;
+    recording->unflushed = 1;
+    return WriteEntry(recording->journal, entry);
 }
 
-// The first time a run is to change a file: what was there, and a copy of
-// it. A policy's .ocf-bak, from an install before any record, is its
-// original, and goes with the way back.
-static void KeepOriginal(Recording *recording, const char *path)
+// The original under its own SHA-256, a name no other content can take, on
+// disk before the file changes.
+static int KeepCopy(const char *folder, const char *source, unsigned char *digest)
+{
+    char name[KEPT_NAME_SIZE];
+    char kept[PATH_BUFFER_SIZE];
+    int flushed = 0;
+    if (!HashFileSha256(source, digest))
+        return 0;
+    KeptName(digest, name);
+    if (!PathInRecordFolder(folder, name, kept) || !CopyFileA(source, kept, FALSE))
+        return 0;
+    // A read-only original's copy too.
+    SetFileAttributesA(kept, FILE_ATTRIBUTE_NORMAL);
+    HANDLE file = CreateFileA(kept, GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    if (file != INVALID_HANDLE_VALUE) {
+        flushed = FlushFileBuffers(file);
+        CloseHandle(file);
+    }
+    return flushed;
+}
+
+static void WriteRegistration(const char *folder, const char *copy, int count);
+
+// Before the run's first change: the folder, the program's copy and its
+// registration, and the record rewritten whole (no torn line, no gone home),
+// open for what the run appends.
+static void StartWayBack(Recording *recording)
+{
+    char path[PATH_BUFFER_SIZE];
+    const char *folder = recording->folder;
+    recording->started = 1;
+    CreateDirectoryA(folder, NULL);
+    // A reinstall before the uninstall's restart keeps them.
+    CancelOwnRenames(folder, NULL);
+    if (PathInRecordFolder(folder, "instalator.exe", path) && WriteProgramCopy(path)) {
+        WriteRegistration(folder, path, recording->record.count);
+        recording->registered = 1;
+    }
+    if (!SaveRecord(folder, &recording->record) ||
+        !PathInRecordFolder(folder, "record.txt", path))
+        return;
+    recording->journal = CreateFileA(path, GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    SetFilePointer(recording->journal, 0, NULL, FILE_END);
+}
+
+// 1 when the file may change: its entry, and a copy of what was there,
+// appended, the first time only. A policy's .ocf-bak, from an install before
+// any record, is its original, and goes with the way back.
+static int KeepOriginal(Recording *recording, const char *path)
 {
     char source[PATH_BUFFER_SIZE + 8];
-    char name[16];
-    char kept[PATH_BUFFER_SIZE];
     RunRecord *record = &recording->record;
-    // Two entries at most: the file and its .ocf-bak.
-    if (record->count >= RECORD_ENTRIES_MAX - 1 || FindRecordEntry(record, path) >= 0 ||
-        !IsRecordPath(path, strlen(path)))
-        return;
-    KeptName(record->count, name);
-    RecordEntry *entry = AddEntry(record, path);
-    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
-        return;
-    FormatTextBounded(source, sizeof source, "%s.ocf-bak", path);
-    if (!IsFile(source))
-        CopyTextBounded(source, sizeof source, path);
-    CreateDirectoryA(recording->folder, NULL);
-    // Without its original the entry cannot be taken back: it goes.
-    if (!HashFileSha256(path, entry->digest) ||
-        !PathInRecordFolder(recording->folder, name, kept) || !CopyFileA(source, kept, FALSE)) {
-        --record->count;
-        return;
+    if (!recording->started)
+        StartWayBack(recording);
+    if (recording->journal == INVALID_HANDLE_VALUE)
+        return 0;
+    int index = FindRecordEntry(record, path);
+    // Recorded before: its original stays, and until this run says what it
+    // left, the file may be anything.
+    if (index >= 0) {
+        RecordEntry *entry = &record->entry[index];
+        if (entry->left == LEFT_UNKNOWN)
+            return 1;
+        entry->left = LEFT_UNKNOWN;
+        return AppendEntry(recording, entry);
     }
-    entry->kind = RECORD_KEPT;
-    entry->left = 1;
-    if (strcmp(source, path) != 0 && FindRecordEntry(record, source) < 0) {
-        entry = AddEntry(record, source);
-        entry->left = HashFileSha256(source, entry->digest);
+    RecordEntry *entry = IsRecordPath(path, strlen(path)) ? GrowRecord(record) : NULL;
+    if (entry == NULL)
+        return 0;
+    CopyTextBounded(entry->path, PATH_BUFFER_SIZE, path);
+    entry->kind = RECORD_NEW;
+    entry->left = LEFT_UNKNOWN;
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+        FormatTextBounded(source, sizeof source, "%s.ocf-bak", path);
+        if (!IsFile(source))
+            CopyTextBounded(source, sizeof source, path);
+        if (!KeepCopy(recording->folder, source, entry->original)) {
+            --record->count;
+            return 0;
+        }
+        entry->kind = RECORD_KEPT;
     }
+    if (!AppendEntry(recording, entry))
+        return 0;
+    if (entry->kind == RECORD_NEW || strcmp(source, path) == 0 ||
+        FindRecordEntry(record, source) >= 0)
+        return 1;
+    entry = GrowRecord(record);
+    if (entry == NULL)
+        return 0;
+    CopyTextBounded(entry->path, PATH_BUFFER_SIZE, source);
+    entry->kind = RECORD_NEW;
+    entry->left = LEFT_UNKNOWN;
+    return AppendEntry(recording, entry);
 }
 
-void RecordRunEvent(int event, const char *path, const char *detail, long long, void *context)
+int RecordRunEvent(int event, const char *path, const char *detail, long long number,
+                   void *context)
 {
     Recording *recording = (Recording *)context;
     if (event == RUN_EVENT_WILL_CHANGE) {
-        KeepOriginal(recording, path);
-        return;
+        // A change told ahead is flushed with its batch, before the first of
+        // them is told now.
+        if (KeepOriginal(recording, path) &&
+            (number == CHANGE_AHEAD || !recording->unflushed ||
+             FlushFileBuffers(recording->journal))) {
+            recording->unflushed &= number == CHANGE_AHEAD;
+            return 1;
+        }
+        if (number == CHANGE_NOW)
+            TellRun(RUN_EVENT_NO_WAY_BACK, path, NULL, WAY_BACK_ORIGINAL_NOT_KEPT);
+        return 0;
     }
     // Only the file events name a file.
     if (event == RUN_EVENT_BACKED_UP || event > RUN_EVENT_REMOVED_AT_RESTART)
-        return;
+        return 1;
     int index = FindRecordEntry(&recording->record, path);
     if (index < 0)
-        return;
+        return 1;
     RecordEntry *entry = &recording->record.entry[index];
-    entry->left = 0;
-    if (event == RUN_EVENT_PLACED)
-        entry->left = HashFileSha256(path, entry->digest);
-    else if (event == RUN_EVENT_PLACED_AT_RESTART)
-        entry->left = HashFileSha256(detail, entry->digest);
+    const char *placed = event == RUN_EVENT_PLACED_AT_RESTART ? detail : path;
+    entry->left = LEFT_NOTHING;
+    if (event < RUN_EVENT_BACKED_UP)
+        entry->left = HashFileSha256(placed, entry->digest) ? LEFT_DIGEST : LEFT_UNKNOWN;
     recording->changed = 1;
+    AppendEntry(recording, entry);
+    return 1;
 }
 
+// Entries of Java homes that are gone have nothing to take back.
 int StartRecording(Recording *recording)
 {
-    recording->changed = 0;
-    return ReadRecordFolder(recording->folder) &&
-           LoadRecord(recording->folder, &recording->record);
+    memset(recording, 0, sizeof *recording);
+    recording->journal = INVALID_HANDLE_VALUE;
+    if (!ReadRecordFolder(recording->folder) || !LoadRecord(recording->folder, &recording->record))
+        return 0;
+    RunRecord *record = &recording->record;
+    for (int i = 0; i < record->count;) {
+        if (GetFileAttributesA(record->entry[i].path) == INVALID_FILE_ATTRIBUTES &&
+            GetLastError() == ERROR_PATH_NOT_FOUND)
+            memmove(&record->entry[i], &record->entry[i + 1],
+                    (size_t)(record->count-- - i - 1) * sizeof *record->entry);
+        else
+            ++i;
+    }
+    return 1;
 }
 
 int ChangeSharedCount(const char *path, int change)
@@ -183,40 +277,22 @@ int ChangeSharedCount(const char *path, int change)
     return (int)count;
 }
 
-// After a run that changed a file: the program's own copy, the record, the
-// shared counts and the entry of Apps & features.
-void FinishRecording(Recording *recording)
+// Apps & features, all but DisplayVersion: the uninstall is offered from the
+// run's first change on, and an engine that detects the install by its
+// version sees this version only once a run of it has ended.
+static void WriteRegistration(const char *folder, const char *copy, int count)
 {
-    static const char NAMES[] = "DisplayName\0DisplayVersion\0Publisher\0InstallLocation\0"
+    static const char NAMES[] = "DisplayName\0Publisher\0InstallLocation\0"
                                 "DisplayIcon\0InstallDate\0UninstallString\0"
                                 "QuietUninstallString\0EstimatedSize\0NoModify\0NoRepair";
-    enum { TEXT_COUNT = 8, VALUE_COUNT = 11 };
-    char copy[PATH_BUFFER_SIZE];
+    enum { TEXT_COUNT = 7, VALUE_COUNT = 10 };
     char date[16];
     char command[PATH_BUFFER_SIZE + 32];
     char quiet_command[PATH_BUFFER_SIZE + 40];
     WIN32_FILE_ATTRIBUTE_DATA data;
     SYSTEMTIME now;
     HKEY key;
-    const char *folder = recording->folder;
-    RunRecord *record = &recording->record;
-    if (!recording->changed)
-        return;
-    CreateDirectoryA(folder, NULL);
-    if (!PathInRecordFolder(folder, "instalator.exe", copy))
-        return;
-    // A reinstall before the uninstall's restart keeps them.
-    CancelOwnRenames(folder, NULL);
-    int copied = WriteProgramCopy(copy);
-    // Once per machine, as Windows Installer counts.
-    for (int i = 0; i < record->count; ++i) {
-        RecordEntry *entry = &record->entry[i];
-        if (!entry->shared && entry->left && IsSharedLibrary(entry->path))
-            entry->shared = ChangeSharedCount(entry->path, 1) > 0;
-    }
-    // The record is saved all the same: a later run's registration takes it.
-    if (!SaveRecord(folder, record) || !copied ||
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, NULL, 0,
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, NULL, 0,
                         KEY_SET_VALUE | KEY_WOW64_64KEY, NULL, &key, NULL) != ERROR_SUCCESS)
         return;
     GetLocalTime(&now);
@@ -224,13 +300,12 @@ void FinishRecording(Recording *recording)
     FormatTextBounded(command, sizeof command, "\"%s\" /uninstall", copy);
     FormatTextBounded(quiet_command, sizeof quiet_command, "%s /quiet", command);
     const char *const texts[TEXT_COUNT] = {
-        PROGRAM_TITLE, INSTALATOR_VERSION_TEXT, "Instalator czytnika kart", folder, copy, date,
-        command,       quiet_command};
+        PROGRAM_TITLE, "Instalator czytnika kart", folder, copy, date, command, quiet_command};
     // The program's copy; the originals are a few small files.
     const DWORD numbers[VALUE_COUNT - TEXT_COUNT] = {
         (GetFileAttributesExA(copy, GetFileExInfoStandard, &data)
              ? (data.nFileSizeLow + 1023) / 1024
-             : 0) + RECORD_ENTRIES_MAX / 8,
+             : 0) + (DWORD)count / 8 + 8,
         1, 1};
     const char *name = NAMES;
     for (int i = 0; i < VALUE_COUNT; ++i, name += strlen(name) + 1) {
@@ -242,4 +317,33 @@ void FinishRecording(Recording *recording)
                            sizeof(DWORD));
     }
     RegCloseKey(key);
+}
+
+// After the run: the shared counts, the record flushed, and DisplayVersion,
+// last, for a run that changed a file.
+void FinishRecording(Recording *recording)
+{
+    RunRecord *record = &recording->record;
+    HKEY key;
+    if (recording->journal != INVALID_HANDLE_VALUE) {
+        // Once per machine, as Windows Installer counts.
+        for (int i = 0; i < record->count; ++i) {
+            RecordEntry *entry = &record->entry[i];
+            if (!entry->shared && entry->left == LEFT_DIGEST && IsSharedLibrary(entry->path) &&
+                ChangeSharedCount(entry->path, 1) > 0) {
+                entry->shared = SHARED_COUNTED;
+                AppendEntry(recording, entry);
+            }
+        }
+        FlushFileBuffers(recording->journal);
+        CloseHandle(recording->journal);
+    }
+    if (recording->registered && recording->changed &&
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                      &key) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "DisplayVersion", 0, REG_SZ, (const BYTE *)INSTALATOR_VERSION_TEXT,
+                       sizeof INSTALATOR_VERSION_TEXT);
+        RegCloseKey(key);
+    }
+    FreeRecord(record);
 }

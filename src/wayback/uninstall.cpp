@@ -37,24 +37,34 @@ static int PutBack(const char *kept, const char *path)
                : UNDONE_FAILED;
 }
 
-int UndoRecordedFile(const char *folder, int index, const RecordEntry *entry)
+int UndoRecordedFile(const char *folder, RunRecord *record, int index)
 {
     unsigned char now_digest[SHA256_SIZE];
-    unsigned char original_digest[SHA256_SIZE];
-    char name[16];
+    unsigned char kept_digest[SHA256_SIZE];
+    char name[KEPT_NAME_SIZE];
     char kept[PATH_BUFFER_SIZE];
-    // Another program's count keeps the file as it is.
-    if (entry->shared && ChangeSharedCount(entry->path, -1) > 0)
-        return UNDONE_SHARED;
+    RecordEntry *entry = &record->entry[index];
+    // Taken off once: saved before going on, so that a rerun after a failure
+    // does not take it again. Another program's count keeps the file.
+    if (entry->shared) {
+        int others = entry->shared == SHARED_TAKEN_OFF || ChangeSharedCount(entry->path, -1) > 0;
+        entry->shared = others ? SHARED_TAKEN_OFF : SHARED_NOT;
+        if (!SaveRecord(folder, record))
+            return UNDONE_FAILED;
+        if (others)
+            return UNDONE_SHARED;
+    }
     int now = ReadNow(entry->path, now_digest);
     if (now < 0)
         return IsFileInUse(entry->path) ? UNDONE_IN_USE : UNDONE_CHANGED;
-    KeptName(index, name);
+    KeptName(entry->original, name);
+    // A kept original that is not what was kept is never put back.
     if (entry->kind == RECORD_KEPT &&
-        (!PathInRecordFolder(folder, name, kept) || !HashFileSha256(kept, original_digest)))
+        (!PathInRecordFolder(folder, name, kept) || !HashFileSha256(kept, kept_digest) ||
+         memcmp(kept_digest, entry->original, SHA256_SIZE) != 0))
         return UNDONE_FAILED;
     switch (DecideRestore(entry, now, now_digest,
-                          entry->kind == RECORD_KEPT ? original_digest : NULL)) {
+                          entry->kind == RECORD_KEPT ? entry->original : NULL)) {
     case RESTORE_PUT_BACK:
         return PutBack(kept, entry->path);
     case RESTORE_DELETE:
@@ -77,20 +87,27 @@ static int DeleteInFolder(const char *folder, const char *name)
     return DeleteFileA(path) || MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-void Unregister(const char *folder, const RunRecord *record)
+// Every file of the folder: kept originals of runs cut short too.
+void Unregister(const char *folder)
 {
-    char name[16];
-    for (int i = 0; i < record->count; ++i) {
-        KeptName(i, name);
-        DeleteInFolder(folder, name);
+    char pattern[PATH_BUFFER_SIZE];
+    WIN32_FIND_DATAA found;
+    // Each file is checked as it is deleted.
+    CopyTextBounded(pattern, sizeof pattern, folder);
+    if (AppendWholePathComponent(pattern, "*")) {
+        HANDLE search = FindFirstFileA(pattern, &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    DeleteInFolder(folder, found.cFileName);
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
     }
-    DeleteInFolder(folder, "record.txt");
-    DeleteInFolder(folder, "instalator.exe");
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, KEY_WOW64_64KEY, 0);
     if (!RemoveDirectoryA(folder))
         MoveFileExA(folder, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
-
 
 int FindRegistration(char *folder)
 {

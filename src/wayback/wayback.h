@@ -11,34 +11,47 @@
 
 // The record (record_text.cpp, pure). The record keeps, per file that runs
 // created, replaced or removed, one CRLF line: its kind (N: it did not exist
-// before; K: its original is kept beside the record, named by the line's
-// index), S when counted under SharedDLLs, the SHA-256 of what the runs left
-// in lower-case hex ("-" for no file), and its full path. The record is read
-// by an elevated program: a line of another form, a path that is not a full
-// drive path or holds an empty, "." or ".." element, a path given twice or
-// more than RECORD_ENTRIES_MAX lines make the whole record unreadable.
-enum { RECORD_NEW = 'N', RECORD_KEPT = 'K', RECORD_ENTRIES_MAX = 64 };
-enum { RECORD_LINE_SIZE = 4 + 2 * SHA256_SIZE + PATH_CHARS_MAX + 3 };
+// before; K: its original is kept beside the record), its count under
+// SharedDLLs (S: taken by us; O: taken off, left to the other programs that
+// count it; else -), what the runs left: the SHA-256 in lower-case hex, "-"
+// for no file, "?" while a run has not said (it was cut short while changing
+// the file); for K the kept original's SHA-256, also its name in the folder;
+// and its full path. Runs append: a later line for the same path replaces
+// the entry, and a last line without its CRLF, a write cut short, is dropped.
+// The record is read by an elevated program: a line of another form, or a
+// path that is not a full drive path or holds an empty, "." or ".." element,
+// makes the whole record unreadable.
+enum { RECORD_NEW = 'N', RECORD_KEPT = 'K' };
+enum { LEFT_NOTHING, LEFT_DIGEST, LEFT_UNKNOWN };
+enum { SHARED_NOT, SHARED_COUNTED, SHARED_TAKEN_OFF };
+enum { RECORD_LINE_SIZE = 5 + 4 * SHA256_SIZE + PATH_CHARS_MAX + 3, KEPT_NAME_SIZE = 65 };
 struct RecordEntry {
-    char kind, shared, left;  // left: `digest` is what the runs left, else no file
+    char kind, shared, left;  // left: LEFT_*, with `digest` for LEFT_DIGEST
     unsigned char digest[SHA256_SIZE];
+    unsigned char original[SHA256_SIZE];
     char path[PATH_BUFFER_SIZE];
 };
+// On the heap: as many entries as the PC has files to record.
 struct RunRecord {
-    int count;
-    RecordEntry entry[RECORD_ENTRIES_MAX];
+    int count, capacity;
+    RecordEntry *entry;
 };
+// A new, zeroed entry at the end; null when no memory is left.
+RecordEntry *GrowRecord(RunRecord *record);
 // The entry's line into `line` of `size` bytes, terminated; its length, or 0
 // when it does not fit.
 size_t FormatRecordLine(const RecordEntry *entry, char *line, size_t size);
 int IsRecordPath(const char *path, size_t length);
+// Takes `record` as empty; FreeRecord after it, whatever the answer.
 int ReadRecord(const char *text, size_t length, RunRecord *record);
-// Releases what ReadRecord or LoadRecord took.
+// Releases what GrowRecord, ReadRecord or LoadRecord took.
 void FreeRecord(RunRecord *record);
 // The entry of `path` in any ASCII case, or -1.
 int FindRecordEntry(const RunRecord *record, const char *path);
 // 1 for the bridge libraries that other programs may use too.
 int IsSharedLibrary(const char *path);
+// The kept original's name: its SHA-256 in hex.
+void KeptName(const unsigned char *digest, char *name);
 // What the uninstall does with a file that is now (NOW_*) as `now_digest`
 // says; `original_digest` is the kept original's, or null.
 enum { NOW_FOLDER_GONE, NOW_ABSENT, NOW_PRESENT };
@@ -80,11 +93,12 @@ extern const char PROGRAM_TITLE[];
 
 // run_record.cpp: the way back. Its folder is the 64-bit Program Files'
 // "Instalator czytnika kart", trusted before every read and write, never
-// reached through a link. RunSteps records: a file that the run is to change
-// gets its entry, and its original a copy, the first time only; after a run
-// that placed, replaced or removed a file, the program copies itself there,
-// saves the record, counts the bridge libraries and registers in Apps &
-// features. A record that cannot be read is never written over.
+// reached through a link. RunSteps records ahead: before a run's first
+// change the folder, the program's copy and its registration in Apps &
+// features (all but DisplayVersion, written when the run has ended) are
+// there; before a file changes, its entry and its original are on disk.
+// A run cut short at any point can so be taken back, and the next run goes
+// on from its record. A record that cannot be read is never written over.
 extern const char UNINSTALL_KEY[];
 // Adds `change` to the file's count under SharedDLLs; the count left, 0 when
 // its value is gone.
@@ -93,20 +107,24 @@ int ReadRecordFolder(char *folder);
 // `name` in the folder into `path`: 1 when the folder is trusted and no link
 // is on the way.
 int PathInRecordFolder(const char *folder, const char *name, char *path);
-void KeptName(int index, char *name);
 // 1 with the record, empty when there is none; 0 when it cannot be read.
 int LoadRecord(const char *folder, RunRecord *record);
+// The record replaced as a whole, flushed: 1 when it is on disk.
+int SaveRecord(const char *folder, const RunRecord *record);
 // One run's record, from StartRecording across the run's events (the
 // listener's context) to FinishRecording. StartRecording gives 0 when the
 // record cannot be read: that run is not recorded, and nothing is written.
+// RecordRunEvent answers RUN_EVENT_WILL_CHANGE with 0 when the file's
+// original cannot be kept: the file must stay as it is.
 struct Recording {
     RunRecord record;
     char folder[PATH_BUFFER_SIZE];
-    int changed;
+    HANDLE journal;  // the record, open for appending once the run has started
+    int started, registered, changed, unflushed;
 };
 int StartRecording(Recording *recording);
-void RecordRunEvent(int event, const char *path, const char *detail, long long number,
-                    void *context);
+int RecordRunEvent(int event, const char *path, const char *detail, long long number,
+                   void *context);
 void FinishRecording(Recording *recording);
 
 // program_image.cpp: the program that the registration names is the program
@@ -125,10 +143,11 @@ int WriteProgramCopy(const char *path);
 // rule the exit code; UNDONE_SHARED is left for another program that still
 // counts it, undone for the exit code but said apart.
 enum { UNDONE, UNDONE_AT_RESTART, UNDONE_CHANGED, UNDONE_IN_USE, UNDONE_FAILED, UNDONE_SHARED };
-int UndoRecordedFile(const char *folder, int index, const RecordEntry *entry);
-// The record, the originals and the registration go; the program's copy, when
-// it is this program that runs, and its folder at the next restart.
-void Unregister(const char *folder, const RunRecord *record);
+// A shared count taken off is saved in the record before going on.
+int UndoRecordedFile(const char *folder, RunRecord *record, int index);
+// The folder's files and the registration go; the program's copy, when it is
+// this program that runs, and its folder at the next restart.
+void Unregister(const char *folder);
 // 1 with the record's folder when the program is registered.
 int FindRegistration(char *folder);
 // file_in_use.cpp: 1 when another program holds the file so that it cannot

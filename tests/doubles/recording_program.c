@@ -9,7 +9,9 @@
    and exits with a code read from <name>.exit beside the copy (java.exit): one
    decimal code per line, used in call order (the first run takes line 1, the
    second line 2, ...); the last line holds for every later run. No .exit file
-   means exit code 0. It never waits for input and opens no window. */
+   means exit code 0. It never waits for input and opens no window. While a
+   <name>.wait file is beside the copy, each run waits (a minute at most) after
+   it has appended its line, so that a test can cut the installer short. */
 #include <windows.h>
 
 #include <stdio.h>
@@ -53,6 +55,7 @@ int main(void)
     char base[MAX_PATH];
     char calls[MAX_PATH + 8];
     char exits[MAX_PATH + 8];
+    char wait[MAX_PATH + 8];
     char directory[MAX_PATH];
     DWORD length = GetModuleFileNameA(NULL, base, MAX_PATH);
     char *dot;
@@ -66,6 +69,7 @@ int main(void)
         *dot = '\0';
     snprintf(calls, sizeof calls, "%s.calls", base);
     snprintf(exits, sizeof exits, "%s.exit", base);
+    snprintf(wait, sizeof wait, "%s.wait", base);
     if (GetCurrentDirectoryA(sizeof directory, directory) == 0)
         directory[0] = '\0';
 
@@ -75,5 +79,8 @@ int main(void)
         return 101;
     fprintf(file, "%s\t%s\r\n", directory, GetCommandLineA());
     fclose(file);
+    for (int waited = 0; waited < 60000 && GetFileAttributesA(wait) != INVALID_FILE_ATTRIBUTES;
+         waited += 20)
+        Sleep(20);
     return ExitCodeForCall(exits, call);
 }

@@ -17,8 +17,9 @@ program=$1 objdump=$2
 # change; CreateFileW, Windows XP, opens the program's own file by the path
 # that GetModuleFileNameW gives). msvcrt entries are exports of Vista x64's msvcrt.dll
 # since Windows 2000 and need none of the run-time's start-up; mingw-w64
-# links strnlen, which that msvcrt lacks, from its own static library. The
-# list holds what the program imports, so that a new import is reviewed here.
+# links strnlen, which that msvcrt lacks, from its own static library. realloc
+# and free hold the way back's record, which has no fixed bound. The list
+# holds what the program imports, so that a new import is reviewed here.
 reviewed="
 ADVAPI32.DLL RegCloseKey RegEnumKeyA RegOpenKeyExA RegQueryValueExA
 ADVAPI32.DLL RegCreateKeyExA RegDeleteKeyExA RegDeleteValueA RegSetValueExA
@@ -53,6 +54,7 @@ KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFi
 KERNEL32.DLL SetEnvironmentVariableA
 KERNEL32.DLL CreateFileW
 MSVCRT.DLL strcspn wcscpy wcscspn wcslen wcsncat
+MSVCRT.DLL free memmove realloc
 MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
 "
 allowed=$(echo "$reviewed" | awk 'NF { for (i = 2; i <= NF; ++i) print $1 "!" $i }' | sort -u)
