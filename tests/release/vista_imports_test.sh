@@ -11,7 +11,9 @@ program=$1 objdump=$2
 # (SetDllDirectoryA: Vista, XP SP1; InitCommonControls and
 # GetVolumeInformationByHandleW: Vista; RegDeleteKeyExA: Vista, XP x64; the rest
 # Windows 2000 or XP; SHA-256 in the PROV_RSA_AES provider: XP SP3, Vista;
-# GetEnvironmentStrings is the export behind GetEnvironmentStringsA). msvcrt
+# GetEnvironmentStrings is the export behind GetEnvironmentStringsA; /check
+# writes "Installed" through GetStdHandle only where GetFileType shows its
+# output redirected: both Windows 2000). msvcrt
 # entries are exports of Vista x64's msvcrt.dll
 # since Windows 2000 and need none of the run-time's start-up; mingw-w64
 # links strnlen, which that msvcrt lacks, from its own static library. The
@@ -46,6 +48,7 @@ USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow GetClientRect MapD
 ADVAPI32.DLL GetSecurityInfo GetUserNameW
 KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFile WriteFile
 KERNEL32.DLL SetEnvironmentVariableA
+KERNEL32.DLL GetStdHandle GetFileType
 MSVCRT.DLL strcspn wcscpy wcscspn wcslen wcsncat
 MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
 "
