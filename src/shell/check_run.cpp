@@ -34,6 +34,7 @@ struct CheckWork {
     char last_jre[JAVA_HOME_BUFFER_SIZE];
     int last_jre_end;  // 0 while no trusted JRE was found
     int not_whole;
+    int record_read;  // an unreadable record says nothing
 };
 
 static const char *LastElement(const char *path)
@@ -51,7 +52,7 @@ static const unsigned char *ExpectedDigest(const CheckWork *work, const CheckedT
     if (FindListedDigest(target->source, digest))
         return digest;
     const char *name = LastElement(target->target);
-    for (int i = 0; i < work->record.count; ++i) {
+    for (int i = 0; work->record_read && i < work->record.count; ++i) {
         const RecordEntry *entry = &work->record.entry[i];
         if (entry->left && _stricmp(LastElement(entry->path), name) == 0) {
             memcpy(digest, entry->digest, SHA256_SIZE);
@@ -155,10 +156,11 @@ int RunCheck(HANDLE log, char *reason)
         CopyTextBounded(reason, REASON_SIZE, "Brak instalacji");
         return EXIT_UNKNOWN_PRODUCT;
     }
-    LoadRecord(folder, &work.record);
+    work.record_read = LoadRecord(folder, &work.record);
     work.log = log;
     work.last_jre_end = 0;
     work.not_whole = 0;
+    HoldHashProvider(1);
     SetRunListener(LogRunEvent, RunLogInUse());
     VisitServedHomes(KEY_READ, CheckHome, &work);
     SetRunListener(NULL, NULL);
@@ -168,6 +170,7 @@ int RunCheck(HANDLE log, char *reason)
         CheckPlace(&work, system, SYSTEM_FILES, 4, 0);
     else
         work.not_whole = 1;
+    HoldHashProvider(0);
     FreeRecord(&work.record);
     if (work.not_whole)
         return EXIT_WARNING;
