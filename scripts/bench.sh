@@ -9,7 +9,9 @@
 # in 100 folders, against the step's time per home.
 # Start-up: from process start to the main dialog being visible (the
 # confirmation prompt answered at once), against a minimal program that shows
-# one message box. Every figure is the median of 5 runs.
+# one message box. /check: RunCheck with twenty registered JREs, against a bare
+# loop of the security reads and file reads that it must make
+# ("check / bare reads"). Every figure is the median of 5 runs.
 set -euo pipefail
 source "$(dirname "$0")/lib/setup.sh"
 source "$REPO_ROOT/scripts/lib/wine-session.sh"
@@ -90,6 +92,10 @@ as_wine_user "$WINE_LOADER" build/mingw/bench/java_plugin_bench.exe \
     "$(windows_path "$REPO_ROOT/build/mingw/package")" \
     "$(windows_path "$REPO_ROOT/build/mingw/tests/doubles/recording_program.exe")" \
     'C:\bench_java' $RUNS </dev/null
+
+log "/check with twenty Java homes, against the bare reads it must make"
+as_wine_user "$WINE_LOADER" build/mingw/bench/check_bench.exe \
+    "$(windows_path "$REPO_ROOT/build/mingw/package")" 'C:\bench_check' $RUNS </dev/null
 
 log "start-up (process start to window visible)"
 installer=$REPO_ROOT/build/mingw/package/instalator.exe

@@ -35,7 +35,7 @@ TEST(CommandLine, SwitchesGiveTheChoiceOrTheFirstReason)
         std::vector<std::string> arguments;
         int quiet, help, components, reader_row, log_argument;
         std::string reason;
-        int uninstall = 0;
+        int uninstall = 0, check = 0;
     } cases[] = {
         {{"/quiet"}, 1, 0, 0, -1, -1, ""},
         {{"-QUIET", "/Components:Drivers,JAVA", "/reader:1", "-LOG:C:\\a b\\x.log"}, 1, 0, 3, 1, 4,
@@ -62,6 +62,11 @@ TEST(CommandLine, SwitchesGiveTheChoiceOrTheFirstReason)
          "Przełącznik /uninstall łączy się tylko z /quiet i /log: /reader:1", 1},
         {{"/components:java", "/uninstall"}, 0, 0, 1, -1, -1,
          "Przełącznik /uninstall łączy się tylko z /quiet i /log: /uninstall", 1},
+        {{"/CHECK", "/log:x"}, 0, 0, 0, -1, 2, "", 0, 1},
+        {{"/check", "/uninstall"}, 0, 0, 0, -1, -1,
+         "Przełącznik /check łączy się tylko z /quiet i /log: /uninstall", 1, 1},
+        {{"/components:java", "/check"}, 0, 0, 1, -1, -1,
+         "Przełącznik /check łączy się tylko z /quiet i /log: /check", 0, 1},
         // After a reason, /quiet and /log: still count: the reason goes to the log.
         {{"/x", "/reader:7", "/quiet", "/log:C:\\x.log"}, 1, 0, 0, -1, 4,
          "Nieznany przełącznik: /x"},
@@ -79,6 +84,7 @@ TEST(CommandLine, SwitchesGiveTheChoiceOrTheFirstReason)
         EXPECT_EQ(choice.log_argument, c.log_argument) << what;
         EXPECT_EQ(choice.reason, c.reason) << what;
         EXPECT_EQ(choice.uninstall, c.uninstall) << what;
+        EXPECT_EQ(choice.check, c.check) << what;
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -439,6 +440,90 @@ TEST_F(Unattended, AnUninstallPutsBackAFileInUseAtTheNextRestart)
     EXPECT_TRUE(ReadTextFile(library) == ReadTextFile(package / "sun\\ocf1.2.jar"));
     Restart(machine.path());
     EXPECT_EQ(ReadTextFile(library), "the original library");
+}
+
+// The registered copy with /check and its output into `output`, as a detection
+// script starts it: its exit code, STILL_ACTIVE when it showed a window.
+DWORD RunCheck(const std::string &directory, const std::string &log, const std::string &output)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                              CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = file;
+    PROCESS_INFORMATION process = {};
+    std::string line = "\"" + std::string(PROGRAM_COPY) + "\" /check /log:\"" + log + "\"";
+    DWORD code = STILL_ACTIVE;
+    if (CreateProcessA(PROGRAM_COPY, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                       directory.c_str(), &startup, &process)) {
+        for (int waited = 0; waited < 60000 && code == STILL_ACTIVE; waited += 50) {
+            if (WaitForProcessWindow(process.dwProcessId, nullptr, nullptr, 0) != nullptr)
+                break;
+            WaitForSingleObject(process.hProcess, 50);
+            GetExitCodeProcess(process.hProcess, &code);
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(file);
+    return code;
+}
+
+TEST_F(Unattended, TheCheckSeesEveryServedHomeAndEveryPlacedFile)
+{
+    const std::string jre2 = machine / "jre2";
+    const std::string policy = JoinPath(jre, "lib\\security\\java.policy");
+    const std::string bridge = JoinPath(SystemDirectory(), "ocfpcsc1_64.dll");
+    const std::string output = machine / "output.txt";
+    const struct {
+        const char *what;
+        int install;  // a quiet install first
+        std::function<void()> change;
+        DWORD code;
+        std::string line;
+    } rows[] = {
+        {"installed", 1, [] {}, 0, "Zgodny: " + JoinPath(jre, "lib\\ext\\ocf1.2.jar")},
+        {"a new Java", 0,
+         [&] {
+             ASSERT_TRUE(MakeDirectories(JoinPath(jre2, "lib\\security")));
+             ASSERT_TRUE(MakeDirectories(JoinPath(jre2, "lib\\ext")));
+             HKEY key;
+             ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                                       "SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8.0_400",
+                                       0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                       ERROR_SUCCESS);
+             RegSetValueExA(key, "JavaHome", 0, REG_SZ, (const BYTE *)jre2.c_str(),
+                            (DWORD)jre2.size() + 1);
+             RegCloseKey(key);
+         },
+         1, "Środowisko Java bez plików instalatora: " + jre2},
+        {"installed again", 1, [] {}, 0, "Zgodny: " + JoinPath(jre2, "lib\\ext\\ocf1.2.jar")},
+        {"a policy changed", 0, [&] { ASSERT_TRUE(WriteTextFile(policy, "changed")); }, 1,
+         "Inny: " + policy},
+        {"a bridge deleted", 1, [&] { DeleteFileA(bridge.c_str()); }, 1, "Brak: " + bridge},
+    };
+    for (const auto &row : rows) {
+        if (row.install)
+            EXPECT_EQ(Run("/quiet"), 0u) << row.what;
+        row.change();
+        const std::vector<std::string> before = Touched(jre);
+        const std::string record =
+            ReadTextFile("C:\\Program Files\\Instalator czytnika kart\\record.txt");
+        DeleteFileA(log.c_str());
+        EXPECT_EQ(RunCheck(machine.path(), log, output), row.code) << row.what;
+        EXPECT_EQ(ReadTextFile(output), row.code == 0 ? "Installed\r\n" : "") << row.what;
+        EXPECT_NE(Log().find("\r\n" + row.line + "\r\n"), std::string::npos) << row.what << Log();
+        // It reads only: the files, the record and the temporary folders stay.
+        EXPECT_EQ(Touched(jre), before) << row.what;
+        EXPECT_EQ(ReadTextFile("C:\\Program Files\\Instalator czytnika kart\\record.txt"),
+                  record);
+        EXPECT_TRUE(PrivateCopies().empty()) << row.what;
+    }
+    ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
+    EXPECT_EQ(uninstall.WaitForExit(60000), 0u);
+    EXPECT_EQ(RunCheck(machine.path(), log, output), 1605u);
 }
 
 TEST_F(Unattended, TheUninstallInTheWindowLeavesAChangedFileAndASharedOne)

@@ -23,6 +23,29 @@ int InstallReaderDriver(int reader_type, char *message, unsigned int message_siz
 // where it waits and reports an exit code other than 0 as RESULT_ERROR).
 int DriverInstallerMayRun(void);
 
+// Where the Java step places its files inside a home (java_plugin.cpp), and
+// the package files of "sun" that go there: ocf1.2.jar, opencard.properties
+// and java.policy.
+struct JavaTargets {
+    const char *library;
+    const char *properties;
+    const char *policy;
+};
+extern const JavaTargets JRE_TARGETS;
+extern const JavaTargets JDK_TARGETS;
+
+// The Java homes as the Java step finds and judges them: each JRE, then each
+// JDK registered under HKLM\SOFTWARE\JavaSoft (keys opened with `access`),
+// whose "JavaHome" names a home (REG_EXPAND_SZ expanded), told as
+// RUN_EVENT_HOME_FOUND. `trusted` is IsTreeTrusted's word on the home; one
+// that others may change is told as RUN_EVENT_HOME_SKIPPED and gets nothing.
+// `home` is the quoted home (see QuotedJavaHomeEnd), cut at `home_end`. A
+// visit that returns non-zero ends the walk. 0 when neither kind of Java is
+// registered.
+typedef int (*ServedHomeVisit)(const char *home, int home_end, int trusted,
+                               const JavaTargets *targets, int is_jre, void *context);
+int VisitServedHomes(unsigned long access, ServedHomeVisit visit, void *context);
+
 // Runs `command` through the command interpreter (command_interpreter.cpp):
 // the one that COMSPEC names when that is the full path of a file, else cmd.exe
 // of the system directory (also when COMSPEC's cannot be started). It gets the

@@ -10,20 +10,13 @@ enum { BACKUP_PATH_SIZE = 260 };
 
 enum Outcome { OUTCOME_NONE, OUTCOME_PACKAGE_INCOMPLETE, OUTCOME_JAVA_NOT_FOUND };
 
-// Where the package files go inside one Java home.
-struct JavaTargets {
-    const char *library;
-    const char *properties;
-    const char *policy;
-};
-
-static const JavaTargets JRE_TARGETS = {
+const JavaTargets JRE_TARGETS = {
     "lib\\ext\\ocf1.2.jar",
     "lib\\opencard.properties",
     "lib\\security\\java.policy",
 };
 
-static const JavaTargets JDK_TARGETS = {
+const JavaTargets JDK_TARGETS = {
     "jre\\lib\\ext\\ocf1.2.jar",
     "jre\\lib\\opencard.properties",
     "jre\\lib\\security\\java.policy",
@@ -107,17 +100,17 @@ static void RunCommandsInHome(JavaWork *work)
 // Everyone who reads "JavaHome" (cmd.exe too) expands a REG_EXPAND_SZ. A home
 // that then no longer fits the value's room is skipped, as a value too long;
 // returns the new cut-back position, or -1.
-static int ExpandHome(JavaWork *work)
+static int ExpandHome(char *home)
 {
     char expanded[JAVA_HOME_VALUE_CAPACITY];
-    DWORD size = ExpandEnvironmentStringsA(work->home + 1, expanded, sizeof expanded);
+    DWORD size = ExpandEnvironmentStringsA(home + 1, expanded, sizeof expanded);
     if (size == 0 || size > sizeof expanded)
         return -1;
     // The ANSI call may count a byte more than it writes: the text tells.
     size_t length = strnlen(expanded, sizeof expanded);
     if (length == 0 || length + 1 >= sizeof expanded)
         return -1;
-    memcpy(work->home + 1, expanded, length + 1);
+    memcpy(home + 1, expanded, length + 1);
     return 1 + (int)length;
 }
 
@@ -155,28 +148,31 @@ static int BackUpPolicy(JavaWork *work)
     return IsFile(backup) ? COPY_OK : COPY_FAILED;
 }
 
-static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targets, int is_jre)
+// The home's "JavaHome" into `home`; its end, or -1 when it names none.
+static int ReadJavaHome(HKEY subkey, char *home)
 {
     DWORD type = 0;
     DWORD size = JAVA_HOME_VALUE_CAPACITY;
+    home[0] = '"';
+    if (RegQueryValueExA(subkey, "JavaHome", NULL, &type, (BYTE *)home + 1, &size) != 0)
+        return -1;
+    int end = QuotedJavaHomeEnd(home, size, type);
+    if (end > 0 && type == REG_EXPAND_SZ)
+        end = ExpandHome(home);
+    return end;
+}
+
+static int InstallIntoHome(const char *home, int home_end, int trusted,
+                           const JavaTargets *targets, int is_jre, void *context)
+{
+    JavaWork *work = (JavaWork *)context;
     int result;
 
-    work->home[0] = '"';
-    if (RegQueryValueExA(subkey, "JavaHome", NULL, &type, (BYTE *)work->home + 1, &size) != 0)
-        return;
-    work->home_end = QuotedJavaHomeEnd(work->home, size, type);
-    if (work->home_end > 0 && type == REG_EXPAND_SZ)
-        work->home_end = ExpandHome(work);
-    if (work->home_end < 0)
-        return;
+    memcpy(work->home, home, (size_t)home_end + 1);
+    work->home_end = home_end;
     ++work->vm;
-    TellRun(RUN_EVENT_HOME_FOUND, work->home + 1, NULL, 0);
-    // A home that others can change gets nothing: whatever we write there,
-    // they can swap for a link, and whatever we run there runs their code.
-    if (!IsTreeTrusted(work->home + 1)) {
-        TellRun(RUN_EVENT_HOME_SKIPPED, work->home + 1, NULL, HOME_UNTRUSTED);
-        return;
-    }
+    if (!trusted)
+        return 0;
     if (is_jre) {
         memcpy(work->last_jre_home, work->home, sizeof work->home);
         work->last_jre_end = work->home_end;
@@ -210,7 +206,7 @@ static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targ
     RunCommandsInHome(work);
 
     if (!JoinToHome(work, targets->policy))
-        return;
+        return 0;
     // Without a backup the user's own policy would be lost: leave it alone.
     result = BackUpPolicy(work);
     if (result == COPY_OK)
@@ -221,50 +217,52 @@ static void InstallIntoHome(JavaWork *work, HKEY subkey, const JavaTargets *targ
         ++work->jp;
     else
         TellRun(RUN_EVENT_NOT_PLACED, work->home + 1, NULL, 0);
-    return;
+    return 0;
 
 aborted:
     work->aborted = 1;
+    return 1;
 }
 
-static void InstallIntoEveryHome(JavaWork *work, HKEY key, const JavaTargets *targets, int is_jre)
+int VisitServedHomes(unsigned long access, ServedHomeVisit visit, void *context)
 {
-    for (DWORD index = 0; !work->aborted; ++index) {
-        HKEY subkey;
-        if (RegEnumKeyA(key, index, work->home, JAVA_HOME_BUFFER_SIZE) != 0)
-            break;
-        if (RegOpenKeyExA(key, work->home, 0, KEY_ALL_ACCESS, &subkey) != 0)
-            continue;
-        InstallIntoHome(work, subkey, targets, is_jre);
-        RegCloseKey(subkey);
-    }
-}
-
-static void InstallIntoRegisteredJava(JavaWork *work, int *outcome)
-{
+    static const char *const KIND_NAMES[2] = {"Java Runtime Environment", "Java Development Kit"};
+    static const JavaTargets *const KIND_TARGETS[2] = {&JRE_TARGETS, &JDK_TARGETS};
+    char home[JAVA_HOME_BUFFER_SIZE];
     HKEY javasoft = NULL;
-    HKEY jre = NULL;
-    HKEY jdk = NULL;
+    int found = 0;
+    int ended = 0;
 
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft", 0, KEY_ALL_ACCESS, &javasoft) != 0) {
-        *outcome = OUTCOME_JAVA_NOT_FOUND;
-        return;
-    }
-    if (RegOpenKeyExA(javasoft, "Java Runtime Environment", 0, KEY_ALL_ACCESS, &jre) != 0)
-        jre = NULL;
-    if (RegOpenKeyExA(javasoft, "Java Development Kit", 0, KEY_ALL_ACCESS, &jdk) != 0)
-        jdk = NULL;
-    if (jre == NULL && jdk == NULL)
-        *outcome = OUTCOME_JAVA_NOT_FOUND;
-    if (jre != NULL) {
-        InstallIntoEveryHome(work, jre, &JRE_TARGETS, 1);
-        RegCloseKey(jre);
-    }
-    if (jdk != NULL) {
-        InstallIntoEveryHome(work, jdk, &JDK_TARGETS, 0);
-        RegCloseKey(jdk);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft", 0, access, &javasoft) != 0)
+        return 0;
+    for (int kind = 0; kind < 2 && !ended; ++kind) {
+        HKEY key;
+        if (RegOpenKeyExA(javasoft, KIND_NAMES[kind], 0, access, &key) != 0)
+            continue;
+        found = 1;
+        for (DWORD index = 0; !ended; ++index) {
+            HKEY subkey;
+            if (RegEnumKeyA(key, index, home, JAVA_HOME_BUFFER_SIZE) != 0)
+                break;
+            if (RegOpenKeyExA(key, home, 0, access, &subkey) != 0)
+                continue;
+            int end = ReadJavaHome(subkey, home);
+            RegCloseKey(subkey);
+            if (end < 0)
+                continue;
+            TellRun(RUN_EVENT_HOME_FOUND, home + 1, NULL, 0);
+            // A home that others can change gets nothing: whatever we write
+            // there, they can swap for a link, and whatever we run there runs
+            // their code.
+            int trusted = IsTreeTrusted(home + 1);
+            if (!trusted)
+                TellRun(RUN_EVENT_HOME_SKIPPED, home + 1, NULL, HOME_UNTRUSTED);
+            ended = visit(home, end, trusted, KIND_TARGETS[kind], kind == 0, context);
+        }
+        RegCloseKey(key);
     }
     RegCloseKey(javasoft);
+    return found;
 }
 
 static int SystemDirectoryInHome(JavaWork *work)
@@ -372,7 +370,8 @@ int InstallJavaPluginComponents(char *message, unsigned int message_size)
     if (_chdir("sun") != 0)
         return Report(&work, OUTCOME_PACKAGE_INCOMPLETE, message, message_size);
 
-    InstallIntoRegisteredJava(&work, &outcome);
+    if (!VisitServedHomes(KEY_ALL_ACCESS, InstallIntoHome, &work))
+        outcome = OUTCOME_JAVA_NOT_FOUND;
     if (!work.aborted)
         PlaceFirstBridge(&work);
     if (!work.aborted)

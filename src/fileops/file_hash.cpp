@@ -5,10 +5,27 @@
 
 enum { READ_BLOCK_SIZE = 16384 };
 
+static HCRYPTPROV held_provider;
+
+static int AcquireProvider(HCRYPTPROV *provider)
+{
+    return CryptAcquireContextA(provider, NULL, NULL, PROV_RSA_AES, CRYPT_VERIFYCONTEXT);
+}
+
+void HoldHashProvider(int hold)
+{
+    if (hold && held_provider == 0 && !AcquireProvider(&held_provider))
+        held_provider = 0;
+    if (!hold && held_provider != 0) {
+        CryptReleaseContext(held_provider, 0);
+        held_provider = 0;
+    }
+}
+
 // The system's own SHA-256 (PROV_RSA_AES, since Vista), never one of ours.
 int HashFileSha256(const char *path, unsigned char digest[SHA256_SIZE])
 {
-    HCRYPTPROV provider = 0;
+    HCRYPTPROV provider = held_provider;
     HCRYPTHASH hash = 0;
     HANDLE file = INVALID_HANDLE_VALUE;
     unsigned char block[READ_BLOCK_SIZE];
@@ -16,7 +33,7 @@ int HashFileSha256(const char *path, unsigned char digest[SHA256_SIZE])
     DWORD digest_size = SHA256_SIZE;
     int hashed = 0;
 
-    if (!CryptAcquireContextA(&provider, NULL, NULL, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+    if (provider == 0 && !AcquireProvider(&provider))
         return 0;
     if (!CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash))
         goto done;
@@ -39,6 +56,7 @@ done:
         CloseHandle(file);
     if (hash != 0)
         CryptDestroyHash(hash);
-    CryptReleaseContext(provider, 0);
+    if (provider != held_provider)
+        CryptReleaseContext(provider, 0);
     return hashed;
 }

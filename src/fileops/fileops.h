@@ -135,6 +135,12 @@ enum { SHA256_SIZE = 32 };
 // SHA-256 of the file's content through the system's CryptoAPI; 0 when the
 // file cannot be read whole.
 int HashFileSha256(const char *path, unsigned char digest[SHA256_SIZE]);
+// Between HoldHashProvider(1) and HoldHashProvider(0) every hash uses one
+// provider: acquiring one per file costs more than hashing a small file.
+void HoldHashProvider(int hold);
+// 1 with the listed SHA-256 of the package file `relative` (backslashes, any
+// ASCII case) when the program carries a list that names it.
+int FindListedDigest(const char *relative, unsigned char digest[SHA256_SIZE]);
 // Pure: the line of a package list that starts at `*offset` of `list`
 // (`length` bytes): "<64 hex digits> <size in bytes>  <path>\n", sha256sum's
 // line with the file's size, in up to 19 digits. Gives its digest, its size

@@ -28,6 +28,20 @@ int PackageListCarried(void)
     return PackageList(&size) != NULL;
 }
 
+int FindListedDigest(const char *relative, unsigned char digest[SHA256_SIZE])
+{
+    char path[PATH_BUFFER_SIZE];
+    unsigned long long size;
+    size_t offset = 0;
+    DWORD length = 0;
+    const char *list = PackageList(&length);
+    while (list != NULL && ReadPackageListLine(list, length, &offset, digest, &size, path)) {
+        if (_stricmp(path, relative) == 0)
+            return 1;
+    }
+    return 0;
+}
+
 // A wide path in the ANSI code page, into `path` (PATH_BUFFER_SIZE bytes);
 // where that code page cannot spell it, the short name may.
 static int WidePathToAnsiOrShort(wchar_t *wide, char *path)

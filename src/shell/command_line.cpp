@@ -11,10 +11,11 @@ enum {
     SWITCH_LOG,
     SWITCH_HELP,
     SWITCH_UNINSTALL,
+    SWITCH_CHECK,
     SWITCH_COUNT
 };
 static const char *const SWITCH_NAMES[SWITCH_COUNT] = {"quiet", "components", "reader", "log",
-                                                       "?", "uninstall"};
+                                                       "?", "uninstall", "check"};
 static_assert(READER_ROW_COUNT <= 10, "a row's number is one digit");
 
 static char LowerAscii(char c)
@@ -136,6 +137,8 @@ void ReadCommandArgument(CommandChoice *choice, const char *argument, int index)
         choice->help = 1;
     } else if (which == SWITCH_UNINSTALL) {
         choice->uninstall = 1;
+    } else if (which == SWITCH_CHECK) {
+        choice->check = 1;
     } else if (which == SWITCH_LOG) {
         choice->log_argument = index;
     } else if (which == SWITCH_COMPONENTS) {
@@ -151,6 +154,9 @@ void ReadCommandArgument(CommandChoice *choice, const char *argument, int index)
     if (reason == NULL && choice->uninstall &&
         (choice->seen & (1 << SWITCH_COMPONENTS | 1 << SWITCH_READER)))
         reason = "Przełącznik /uninstall łączy się tylko z /quiet i /log";
+    if (reason == NULL && choice->check &&
+        (choice->seen & (1 << SWITCH_COMPONENTS | 1 << SWITCH_READER | 1 << SWITCH_UNINSTALL)))
+        reason = "Przełącznik /check łączy się tylko z /quiet i /log";
     if (reason != NULL && choice->reason[0] == '\0')
         FormatTextBounded(choice->reason, sizeof choice->reason, "%s: %s", reason, argument);
 }

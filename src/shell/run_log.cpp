@@ -7,7 +7,7 @@
 // The step lines need the log that the listener was given.
 static RunLog *g_log;
 
-void LogRunEvent(int event, const char *path, const char *, long long number, void *context)
+int LogRunEvent(int event, const char *path, const char *, long long number, void *context)
 {
     RunLog *log = (RunLog *)context;
     char line[PATH_BUFFER_SIZE + 96];
@@ -22,6 +22,7 @@ void LogRunEvent(int event, const char *path, const char *, long long number, vo
     if (log->file != INVALID_HANDLE_VALUE &&
         ComposeRunEventLine(line, sizeof line, event, path, number))
         WriteReportLine(log->file, line);
+    return 1;
 }
 
 void StartRunLog(RunLog *log)

@@ -102,14 +102,33 @@ int ExitCodeOfRun(const StepOutcomes *steps, const RunFacts *facts);
 int ComposeRunEventLine(char *line, size_t line_size, int event, const char *path,
                         long long number);
 
+// /check's judgement (check_decision.cpp): one file as found now, against the
+// content that this version places (`expected`: its SHA-256, or null where
+// nothing says and only presence counts); an `unwanted` file must be absent.
+enum { CHECKED_ABSENT, CHECKED_PRESENT, CHECKED_UNREADABLE };
+struct CheckedFile {
+    int state;  // CHECKED_*
+    unsigned char digest[SHA256_SIZE];  // when CHECKED_PRESENT
+    const unsigned char *expected;
+    int unwanted;
+};
+// In the order of their gravity: the first three are whole.
+enum { FINDING_WHOLE, FINDING_UNCHECKED, FINDING_GONE, FINDING_MISSING, FINDING_DIFFERENT,
+       FINDING_LEFT_OVER };
+// A place is a Java home (`is_home`) or the system directory: whole when every
+// file's finding is; new when it is a home that has none of its files.
+enum { PLACE_WHOLE, PLACE_NOT_WHOLE, PLACE_NEW };
+// Each file's FINDING_* into `findings`; the place's PLACE_*.
+int JudgeCheckedPlace(const CheckedFile *files, int count, int is_home, int *findings);
+
 // The command line (command_line.cpp). Switches start with / or -, their names
 // in any ASCII case, a value after a colon: /quiet, /components:java,drivers
 // (either or both), /reader:<row's number or its text>, /log:<path>, /?,
-// /uninstall (with /quiet and /log: only).
+// /uninstall and /check (each with /quiet and /log: only).
 enum { COMPONENT_JAVA = 1, COMPONENT_DRIVERS = 2 };
 enum { ARGUMENT_SIZE = 272, REASON_SIZE = ARGUMENT_SIZE + 64, LOG_VALUE_START = 5 };
 struct CommandChoice {
-    int quiet, help, uninstall;
+    int quiet, help, uninstall, check;
     int components;    // COMPONENT_* bits; 0 when not given
     int reader_row;    // -1 when not given
     int log_argument;  // the /log: argument's index; its value at LOG_VALUE_START
@@ -205,6 +224,15 @@ extern const char ANOTHER_INSTANCE_TEXT[];
 // 1605. The log gets a line per file; `reason` (REASON_SIZE) its last line.
 int RunUninstall(int quiet, int alone, HANDLE log, char *reason);
 
+// check_run.cpp: /check. Changes nothing and needs no package: judges each
+// file that an install places into the homes that VisitServedHomes serves (the
+// last trusted JRE's bridge libraries too) and into the system directory, whose
+// old ocf1.2.jar must be gone, against this version's content (the package
+// list's SHA-256, else the record's for a file of the same name), and logs
+// each finding. 0, and "Installed" on a redirected standard output, when all
+// is whole; 1 when not; 1605 when nothing is registered.
+int RunCheck(HANDLE log, char *reason);
+
 // report_file.cpp: the /log: file, opened before anything is done and
 // refused (INVALID_HANDLE_VALUE) when its folder fails IsFolderTrusted, it is
 // a link or has another name, or it existed and someone else may change it.
@@ -221,13 +249,13 @@ void WriteReportEnd(HANDLE file, const StepOutcomes *steps, const char *reason, 
 
 // run_log.cpp: the run's listener. It keeps the run's facts and, while `file`
 // is open, writes each event's line and, through LogStepEnd, each step's line
-// as the step ends.
+// as the step ends. The log lets every change go.
 struct RunLog {
     HANDLE file;
     RunFacts facts;
 };
-void LogRunEvent(int event, const char *path, const char *detail, long long number,
-                 void *context);
+int LogRunEvent(int event, const char *path, const char *detail, long long number,
+                void *context);
 // `log` (the caller's, until the run ends) hears the runs from now on.
 void StartRunLog(RunLog *log);
 RunLog *RunLogInUse(void);

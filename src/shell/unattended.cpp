@@ -10,12 +10,12 @@ typedef LPWSTR *(WINAPI *SplitCommandLineFunction)(LPCWSTR, int *);
 
 static const char USAGE[] =
     "Użycie: instalator.exe [/quiet] [/components:java,drivers] [/reader:<wiersz>] "
-    "[/log:<plik>] [/uninstall]\n\n"
+    "[/log:<plik>] [/uninstall] [/check]\n\n"
     "/quiet - bez okien: sterownik czytnika i Java Plug-in, czytnik dla tej wersji Windows\n"
     "/components: - instalowane składniki: java, drivers lub oba\n"
     "/reader: - czytnik z listy: numer wiersza (0, 1) albo jego tekst\n"
     "/log: - plik raportu (UTF-8)\n"
-    "/uninstall - odinstalowanie\n"
+    "/uninstall - odinstalowanie\n"    "/check - sprawdzenie instalacji\n"
     "/? - ta pomoc\n\n"
     "Kody wyjścia: 0 - gotowe; 3010 - gotowe, konieczny restart komputera; 1641 - instalator "
     "sterownika uruchamia ponownie komputer; 1 - gotowe z uwagami; 1602 - przerwane przez "
@@ -134,6 +134,8 @@ int RunWithArguments(HINSTANCE instance, int alone)
     int code = EXIT_BAD_COMMAND_LINE;
 
     ReadCommandLine(&choice, log_path);
+    // A check shows nothing, and reads nothing half done by an install.
+    choice.quiet |= choice.check;
     // Before the log: a second run given the same one leaves the first's alone.
     if (choice.quiet && !alone)
         return EXIT_ANOTHER_INSTANCE;
@@ -152,6 +154,8 @@ int RunWithArguments(HINSTANCE instance, int alone)
     } else if (choice.help) {
         ShowUsage("", MB_ICONINFORMATION);
         code = 0;
+    } else if (choice.check) {
+        code = RunCheck(log.file, choice.reason);
     } else if (choice.uninstall) {
         code = RunUninstall(choice.quiet, alone, log.file, choice.reason);
     } else if (choice.quiet) {

@@ -13,12 +13,12 @@ header=$("$objdump" -p "$program")
 sections=$("$objdump" -h "$program")
 characteristics=$(echo "$header" | sed -n '/^DllCharacteristics/,/^SizeOfStackReserve/p')
 for flag in DYNAMIC_BASE HIGH_ENTROPY_VA NX_COMPAT; do
-    echo "$characteristics" | grep -qw "$flag" || fail "DllCharacteristics lack $flag"
+    grep -qw "$flag" <<<"$characteristics" || fail "DllCharacteristics lack $flag"
 done
 # A dynamic base without relocations cannot be moved, so ASLR would not apply.
-echo "$sections" | grep -qw '\.reloc' || fail "no .reloc section"
-# A here-string, not a pipe: grep -q leaves a pipe early, and with pipefail
-# the writer's SIGPIPE on a header near 64 KiB would read as a failure.
+grep -qw '\.reloc' <<<"$sections" || fail "no .reloc section"
+# Not through a pipe: grep -q stops reading at its match, and a writer past
+# the pipe's 64 KiB would end on SIGPIPE, which pipefail takes for a failure.
 grep -q '^Time/Date.*1970' <<<"$header" || fail "the link time stamp is set: $(echo "$header" | grep '^Time/Date')"
 
 imports=$(echo "$header" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z' | sort -u)

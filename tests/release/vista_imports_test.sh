@@ -15,7 +15,9 @@ program=$1 objdump=$2
 # behind GetEnvironmentStringsA; RegQueryValueExW and RegSetValueExW, Windows
 # 2000, edit PendingFileRenameOperations, whose other entries the A calls would
 # change; CreateFileW, Windows XP, opens the program's own file by the path
-# that GetModuleFileNameW gives). msvcrt entries are exports of Vista x64's msvcrt.dll
+# that GetModuleFileNameW gives; /check writes "Installed" through GetStdHandle
+# only where GetFileType shows its output redirected: both Windows 2000).
+# msvcrt entries are exports of Vista x64's msvcrt.dll
 # since Windows 2000 and need none of the run-time's start-up; mingw-w64
 # links strnlen, which that msvcrt lacks, from its own static library. realloc
 # and free hold the way back's record, which has no fixed bound. The list
@@ -53,6 +55,7 @@ ADVAPI32.DLL GetSecurityInfo GetUserNameW
 KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFile WriteFile
 KERNEL32.DLL SetEnvironmentVariableA
 KERNEL32.DLL CreateFileW
+KERNEL32.DLL GetStdHandle GetFileType
 MSVCRT.DLL strcspn wcscpy wcscspn wcslen wcsncat
 MSVCRT.DLL free memmove realloc
 MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
