@@ -139,7 +139,7 @@ int ClaimOwn(const unsigned short *source, size_t length, int deletion, void *co
 
 TEST(Record, OnlyTheProgramsOwnQueuedOperationsAreCancelled)
 {
-    const std::string text = "K- - C:\\j\\lib\\ext\\ocf1.2.jar\r\n"
+    const std::string text = "K- - " + HASH_A + " C:\\j\\lib\\ext\\ocf1.2.jar\r\n"
                              "N- " + HASH_A + " C:\\j\\bin\\ocfpcsc1.dll\r\n";
     RunRecord record;
     ASSERT_TRUE(ReadRecord(text.data(), text.size(), &record));
@@ -177,6 +177,7 @@ TEST(Record, OnlyTheProgramsOwnQueuedOperationsAreCancelled)
     }
     EXPECT_EQ(OwnPendingRename("C:\\j\\bin\\ocfpcsc1.dll.ocf-new", 0, "C:\\P", &record),
               PENDING_WAITING);
+    FreeRecord(&record);
 }
 
 // A small PE32+ as the linker lays it out (.text with one pointer to relocate,
