@@ -54,7 +54,7 @@ static const unsigned char *ExpectedDigest(const CheckWork *work, const CheckedT
     const char *name = LastElement(target->target);
     for (int i = 0; work->record_read && i < work->record.count; ++i) {
         const RecordEntry *entry = &work->record.entry[i];
-        if (entry->left && _stricmp(LastElement(entry->path), name) == 0) {
+        if (entry->left == LEFT_DIGEST && _stricmp(LastElement(entry->path), name) == 0) {
             memcpy(digest, entry->digest, SHA256_SIZE);
             return digest;
         }

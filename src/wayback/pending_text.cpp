@@ -69,6 +69,8 @@ int OwnPendingRename(const char *source, int deletion, const char *folder,
         CopyTextBounded(path, length - 7, source);
         return FindRecordEntry(record, path) >= 0 ? PENDING_WAITING : PENDING_OTHERS;
     }
+    // A run cut short may have queued it without saying what it left.
     int index = FindRecordEntry(record, source);
-    return deletion && index >= 0 && !record->entry[index].left ? PENDING_OURS : PENDING_OTHERS;
+    return deletion && index >= 0 && record->entry[index].left != LEFT_DIGEST ? PENDING_OURS
+                                                                            : PENDING_OTHERS;
 }

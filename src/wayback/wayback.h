@@ -72,7 +72,7 @@ size_t DropPendingRenames(unsigned short *value, size_t count, PendingTest ours,
 // Whose a queued operation on `source` is: the program's when it deletes the
 // record's `folder` or a file in it; with a `record`, too, a replacement
 // waiting as a recorded path's ".ocf-new", and the deletion of a recorded
-// path that the runs left no file at.
+// path that the runs left no file at, or may have (a run cut short).
 enum { PENDING_OTHERS, PENDING_OURS, PENDING_WAITING };
 int OwnPendingRename(const char *source, int deletion, const char *folder,
                      const RunRecord *record);
