@@ -240,6 +240,8 @@ int StartRecording(Recording *recording)
 {
     memset(recording, 0, sizeof *recording);
     recording->journal = INVALID_HANDLE_VALUE;
+    // Each change hashes what was there and what was left.
+    HoldHashProvider(1);
     if (!ReadRecordFolder(recording->folder) || !LoadRecord(recording->folder, &recording->record))
         return 0;
     RunRecord *record = &recording->record;
@@ -346,4 +348,5 @@ void FinishRecording(Recording *recording)
         RegCloseKey(key);
     }
     FreeRecord(record);
+    HoldHashProvider(0);
 }
