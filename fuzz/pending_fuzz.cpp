@@ -28,7 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const auto none = [](const unsigned short *, size_t, int, void *) { return 0; };
     const auto all = [](const unsigned short *, size_t, int, void *) { return 1; };
-    static const char RECORD[] = "K- - C:\\j\\a.jar\r\nN- - C:\\j\\b.dll\r\n";
+    // A kept file names its original by a digest.
+    static const char RECORD[] =
+        "K- - 00000000000000000000000000000000000000000000000000000000000000aa C:\\j\\a.jar\r\n"
+        "N- - C:\\j\\b.dll\r\n";
     if (g_record.count == 0 && !ReadRecord(RECORD, sizeof RECORD - 1, &g_record))
         abort();
     size_t count = size / 2;
