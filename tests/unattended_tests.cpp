@@ -191,11 +191,7 @@ TEST_F(Unattended, AFileInUseIsReplacedAtTheNextRestart)
               0);
     RegSetValueExA(key, "JavaHome", 0, REG_SZ, (const BYTE *)jre.c_str(), (DWORD)jre.size() + 1);
     RegCloseKey(key);
-    // As a loaded library is held: read, never written, so its original is kept.
-    HANDLE held[3];
-    for (int i = 0; i < 3; ++i)
-        held[i] = CreateFileA((i == 0 ? bridge : i == 1 ? jar : old_jar).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held[3] = {Hold(bridge), Hold(jar), Hold(old_jar)};
     ASSERT_NE(held[2], INVALID_HANDLE_VALUE);
     // What earlier runs left there: their private copies' folders, removed since.
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
