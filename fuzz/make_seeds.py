@@ -175,6 +175,8 @@ def pending():
     }
     for name, text in cases.items():
         write("pending", name, text.encode("utf-16-le"))
+
+
 def small_program():
     """A PE32+ with one relocated pointer and an import address table."""
     f = bytearray(0x800)

@@ -13,22 +13,14 @@
 // empty, "." nor "..", nor hold a character Windows refuses.
 static bool IsWholePath(const std::string &path)
 {
-    if (path.size() < 4 || !isalpha((unsigned char)path[0]) || path[1] != ':' || path[2] != '\\')
+    if (path.size() < 4 || !isalpha((unsigned char)path[0]) || path.compare(1, 2, ":\\") != 0)
         return false;
-    size_t at = 3;
-    for (;;) {
-        size_t end = path.find('\\', at);
-        const std::string name = path.substr(at, end == std::string::npos ? end : end - at);
-        if (name.empty() || name == "." || name == ".." ||
-            name.find_first_of(":*?\"<>|/") != std::string::npos)
+    for (unsigned char c : path.substr(2))
+        if (c < 32 || strchr(":*?\"<>|/", c) != NULL)
             return false;
-        for (unsigned char c : name)
-            if (c < 32)
-                return false;
-        if (end == std::string::npos)
-            return true;
-        at = end + 1;
-    }
+    const std::string names = path.substr(2) + "\\";
+    return names.find("\\\\") == std::string::npos && names.find("\\.\\") == std::string::npos &&
+           names.find("\\..\\") == std::string::npos;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -17,6 +17,8 @@ namespace {
 
 const char SESSION_MANAGER[] = "System\\CurrentControlSet\\Control\\Session Manager";
 
+const char PROGRAM_COPY[] = "C:\\Program Files\\Instalator czytnika kart\\instalator.exe";
+
 const wchar_t SESSION_MANAGER_W[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
 std::wstring PendingRenames()
@@ -27,6 +29,20 @@ std::wstring PendingRenames()
                         RRF_RT_REG_MULTI_SZ, nullptr, value, &size) == ERROR_SUCCESS
                ? std::wstring(value, size / 2)
                : L"";
+}
+
+// Open as a running Java holds a loaded library: read, sharing reads only.
+HANDLE Hold(const std::string &file)
+{
+    return CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
+}
+
+bool WaitForFile(const std::string &file, int timeout = 30000)
+{
+    for (int waited = 0; waited < timeout && !FileExists(file); waited += 20)
+        Sleep(20);
+    return FileExists(file);
 }
 
 // Wine carries out what was queued as Windows does at a restart.
@@ -56,6 +72,24 @@ protected:
     {
         arguments = command_line;
         Start();
+        return WaitWithoutAWindow();
+    }
+
+    // The registered copy's /check with its output into `output`, as a
+    // detection script starts it.
+    DWORD Check(const std::string &output)
+    {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                  CREATE_ALWAYS, 0, nullptr);
+        process.reset(new ChildProcess(PROGRAM_COPY, machine.path(),
+                                       "/check /log:\"" + log + "\"", file));
+        CloseHandle(file);
+        return WaitWithoutAWindow();
+    }
+
+    DWORD WaitWithoutAWindow()
+    {
         for (int waited = 0; waited < 60000; waited += 50) {
             DWORD code = process->WaitForExit(50);
             if (code != STILL_ACTIVE)
@@ -88,6 +122,22 @@ protected:
     {
         return !FileExists(JoinPath(SystemDirectory(), "ocfpcsc1.dll")) && !FileExists(started) &&
                RecordedCalls(JoinPath(jre, "bin\\java.exe")).empty();
+    }
+
+    // The driver installer leaves its mark, then waits for `go`.
+    void HoldDriverInstaller(const std::string &go)
+    {
+        ASSERT_TRUE(WriteTextFile(package / "Drivers\\twin64.bat",
+                                  "@echo.>\"" + started + "\"\r\n:wait\r\n@if not exist \"" + go +
+                                      "\" goto wait\r\n"));
+        DeleteFileA(started.c_str());
+    }
+
+    // The registered copy's quiet uninstall, run to its end.
+    DWORD Uninstall(const std::string &options = "")
+    {
+        return ChildProcess(PROGRAM_COPY, machine.path(), "/uninstall /quiet" + options)
+            .WaitForExit(60000);
     }
 
     ScratchDir machine;
@@ -141,11 +191,7 @@ TEST_F(Unattended, AFileInUseIsReplacedAtTheNextRestart)
               0);
     RegSetValueExA(key, "JavaHome", 0, REG_SZ, (const BYTE *)jre.c_str(), (DWORD)jre.size() + 1);
     RegCloseKey(key);
-    // As a loaded library is held: read, never written, so its original is kept.
-    HANDLE held[3];
-    for (int i = 0; i < 3; ++i)
-        held[i] = CreateFileA((i == 0 ? bridge : i == 1 ? jar : old_jar).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held[3] = {Hold(bridge), Hold(jar), Hold(old_jar)};
     ASSERT_NE(held[2], INVALID_HANDLE_VALUE);
     // What earlier runs left there: their private copies' folders, removed since.
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
@@ -301,8 +347,6 @@ std::vector<std::string> Touched(const std::string &jre)
     return contents;
 }
 
-const char PROGRAM_COPY[] = "C:\\Program Files\\Instalator czytnika kart\\instalator.exe";
-
 std::string UninstallValue(const char *name)
 {
     char value[512] = "";
@@ -359,17 +403,13 @@ TEST_F(Unattended, AnUninstallBeforeTheInstallsRestartCancelsItsReplacements)
     const std::wstring other = L"\\??\\" + other_file + std::wstring(2, L'\0');
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, SESSION_MANAGER_W, L"PendingFileRenameOperations",
                     REG_MULTI_SZ, other.c_str(), (DWORD)(other.size() + 1) * 2);
-    HANDLE held[2];
-    for (int i = 0; i < 2; ++i)
-        held[i] = CreateFileA((i ? old_jar : jar).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held[2] = {Hold(jar), Hold(old_jar)};
     EXPECT_EQ(Run("/quiet"), 3010u);
     CloseHandle(held[0]);
     CloseHandle(held[1]);
     ASSERT_NE(PendingRenames().find(L".ocf-new"), std::wstring::npos);
 
-    ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
-    EXPECT_EQ(uninstall.WaitForExit(60000), 0u);
+    EXPECT_EQ(Uninstall(), 0u);
     const std::wstring pending = PendingRenames();
     EXPECT_NE(pending.find(other), std::wstring::npos);
     EXPECT_EQ(pending.find(L".ocf-new"), std::wstring::npos);
@@ -383,8 +423,7 @@ TEST_F(Unattended, AnUninstallBeforeTheInstallsRestartCancelsItsReplacements)
 TEST_F(Unattended, AReinstallBeforeTheUninstallsRestartKeepsTheProgramsCopy)
 {
     EXPECT_EQ(Run("/quiet"), 0u);
-    ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
-    EXPECT_EQ(uninstall.WaitForExit(60000), 0u);
+    EXPECT_EQ(Uninstall(), 0u);
     ASSERT_NE(PendingRenames().find(L"Instalator czytnika kart"), std::wstring::npos);
     EXPECT_EQ(Run("/quiet"), 0u);
     EXPECT_EQ(PendingRenames().find(L"Instalator czytnika kart"), std::wstring::npos);
@@ -408,14 +447,10 @@ TEST_F(Unattended, TheRegisteredCopyIsTheProgramThatRan)
 
     // Renamed and replaced while its driver installer runs.
     const std::string go = machine / "go";
-    ASSERT_TRUE(WriteTextFile(package / "Drivers\\twin64.bat",
-                              "@echo.>\"" + started + "\"\r\n:wait\r\n@if not exist \"" + go +
-                                  "\" goto wait\r\n"));
-    ASSERT_TRUE(DeleteFileA(started.c_str()));
+    HoldDriverInstaller(go);
     arguments = "/quiet";
     Start();
-    for (int waited = 0; waited < 30000 && !FileExists(started); waited += 100)
-        Sleep(100);
+    ASSERT_TRUE(WaitForFile(started));
     ASSERT_TRUE(MoveFileA(program.c_str(), ran.c_str()));
     ASSERT_TRUE(WriteTextFile(program, "planted"));
     ASSERT_TRUE(WriteTextFile(go, ""));
@@ -429,46 +464,14 @@ TEST_F(Unattended, AnUninstallPutsBackAFileInUseAtTheNextRestart)
     const std::string library = JoinPath(jre, "lib\\ext\\ocf1.2.jar");
     ASSERT_TRUE(WriteTextFile(library, "the original library"));
     EXPECT_EQ(Run("/quiet"), 0u);
-    // A running Java has it loaded: open for reading, sharing reads only.
-    HANDLE held = CreateFileA(library.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE held = Hold(library);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
-    ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
-    EXPECT_EQ(uninstall.WaitForExit(60000), 3010u);
+    EXPECT_EQ(Uninstall(), 3010u);
     CloseHandle(held);
     EXPECT_TRUE(ReadTextFile(library) == ReadTextFile(package / "sun\\ocf1.2.jar"));
     Restart(machine.path());
     EXPECT_EQ(ReadTextFile(library), "the original library");
-}
-
-// The registered copy with /check and its output into `output`, as a detection
-// script starts it: its exit code, STILL_ACTIVE when it showed a window.
-DWORD RunCheck(const std::string &directory, const std::string &log, const std::string &output)
-{
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                              CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = file;
-    PROCESS_INFORMATION process = {};
-    std::string line = "\"" + std::string(PROGRAM_COPY) + "\" /check /log:\"" + log + "\"";
-    DWORD code = STILL_ACTIVE;
-    if (CreateProcessA(PROGRAM_COPY, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
-                       directory.c_str(), &startup, &process)) {
-        for (int waited = 0; waited < 60000 && code == STILL_ACTIVE; waited += 50) {
-            if (WaitForProcessWindow(process.dwProcessId, nullptr, nullptr, 0) != nullptr)
-                break;
-            WaitForSingleObject(process.hProcess, 50);
-            GetExitCodeProcess(process.hProcess, &code);
-        }
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(file);
-    return code;
 }
 
 TEST_F(Unattended, TheCheckSeesEveryServedHomeAndEveryPlacedFile)
@@ -487,18 +490,11 @@ TEST_F(Unattended, TheCheckSeesEveryServedHomeAndEveryPlacedFile)
         {"installed", 1, [] {}, 0, "Zgodny: " + JoinPath(jre, "lib\\ext\\ocf1.2.jar")},
         {"a new Java", 0,
          [&] {
-             ASSERT_TRUE(MakeDirectories(JoinPath(jre2, "lib\\security")));
-             ASSERT_TRUE(MakeDirectories(JoinPath(jre2, "lib\\ext")));
-             HKEY key;
-             ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
-                                       "SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8.0_400",
-                                       0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                       ERROR_SUCCESS);
-             RegSetValueExA(key, "JavaHome", 0, REG_SZ, (const BYTE *)jre2.c_str(),
-                            (DWORD)jre2.size() + 1);
-             RegCloseKey(key);
+             RegisterJavaHome(jre2, "", "Java Runtime Environment", "1.8.0_400");
+             DeleteFileA(JoinPath(jre2, "lib\\security\\java.policy").c_str());
          },
-         1, "Środowisko Java bez plików instalatora: " + jre2},
+         1,
+         "Środowisko Java bez plików instalatora: " + jre2},
         {"installed again", 1, [] {}, 0, "Zgodny: " + JoinPath(jre2, "lib\\ext\\ocf1.2.jar")},
         {"a policy changed", 0, [&] { ASSERT_TRUE(WriteTextFile(policy, "changed")); }, 1,
          "Inny: " + policy},
@@ -512,7 +508,7 @@ TEST_F(Unattended, TheCheckSeesEveryServedHomeAndEveryPlacedFile)
         const std::string record =
             ReadTextFile("C:\\Program Files\\Instalator czytnika kart\\record.txt");
         DeleteFileA(log.c_str());
-        EXPECT_EQ(RunCheck(machine.path(), log, output), row.code) << row.what;
+        EXPECT_EQ(Check(output), row.code) << row.what;
         EXPECT_EQ(ReadTextFile(output), row.code == 0 ? "Installed\r\n" : "") << row.what;
         EXPECT_NE(Log().find("\r\n" + row.line + "\r\n"), std::string::npos) << row.what << Log();
         // It reads only: the files, the record and the temporary folders stay.
@@ -521,9 +517,8 @@ TEST_F(Unattended, TheCheckSeesEveryServedHomeAndEveryPlacedFile)
                   record);
         EXPECT_TRUE(PrivateCopies().empty()) << row.what;
     }
-    ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
-    EXPECT_EQ(uninstall.WaitForExit(60000), 0u);
-    EXPECT_EQ(RunCheck(machine.path(), log, output), 1605u);
+    EXPECT_EQ(Uninstall(), 0u);
+    EXPECT_EQ(Check(output), 1605u);
 }
 
 TEST_F(Unattended, TheUninstallInTheWindowLeavesAChangedFileAndASharedOne)
@@ -576,9 +571,7 @@ TEST_F(Unattended, ARunCutShortIsTakenBackByTheRegisteredUninstall)
 {
     const std::string old_jar = JoinPath(SystemDirectory(), "ocf1.2.jar");
     const std::string hold = JoinPath(jre, "bin\\java.wait"), go = machine / "go";
-    ASSERT_TRUE(WriteTextFile(package / "Drivers\\twin64.bat",
-                              "@echo.>\"" + started + "\"\r\n:wait\r\n@if not exist \"" + go +
-                                  "\" goto wait\r\n"));
+    HoldDriverInstaller(go);
     for (int run = 0; run < 4; ++run) {
         const bool at_driver = run >= 2, second = run % 2;
         SCOPED_TRACE(run);
@@ -590,8 +583,7 @@ TEST_F(Unattended, ARunCutShortIsTakenBackByTheRegisteredUninstall)
         ASSERT_TRUE(at_driver || WriteTextFile(hold, ""));
         arguments = "/quiet";
         Start();
-        for (int waited = 0; waited < 30000 && !FileExists(mark); waited += 20)
-            Sleep(20);
+        WaitForFile(mark);
         HANDLE running = OpenProcess(PROCESS_TERMINATE, FALSE, process->id());
         ASSERT_TRUE(running != nullptr && TerminateProcess(running, 9));
         CloseHandle(running);
@@ -602,8 +594,7 @@ TEST_F(Unattended, ARunCutShortIsTakenBackByTheRegisteredUninstall)
         EXPECT_EQ(UninstallValue("DisplayVersion"), "");
         if (second)
             EXPECT_EQ(Run("/quiet"), 0u);
-        ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
-        EXPECT_EQ(uninstall.WaitForExit(60000), 0u);
+        EXPECT_EQ(Uninstall(), 0u);
         EXPECT_EQ(Touched(jre), before);
     }
 }
@@ -623,8 +614,7 @@ TEST_F(Unattended, EveryOneOfThirtyJavaHomesIsTakenBack)
     EXPECT_EQ(Run("/quiet"), 0u);
     EXPECT_EQ(ReadTextFile(JoinPath(homes[29], "lib\\security\\java.policy.ocf-bak")),
               "policy 29");
-    ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
-    EXPECT_EQ(uninstall.WaitForExit(60000), 0u);
+    EXPECT_EQ(Uninstall(), 0u);
     for (int i = 0; i < 30; ++i)
         EXPECT_EQ(Touched(homes[i]), before[i]) << i;
 }
@@ -656,8 +646,7 @@ TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays
     ASSERT_EQ(ReadTextFile(kept), "an older bridge");
     ASSERT_TRUE(WriteTextFile(kept, "changed original"));
     for (int run = 0; run < 2; ++run) {
-        ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet /log:" + log);
-        EXPECT_EQ(uninstall.WaitForExit(60000), 1603u);
+        EXPECT_EQ(Uninstall(" /log:" + log), 1603u);
         EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, SHARED_COUNT_KEY, bridge.c_str(),
                                RRF_RT_REG_DWORD, nullptr, &count, &size),
                   ERROR_SUCCESS);
@@ -666,8 +655,7 @@ TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays
     }
     EXPECT_NE(Log().find("Błąd przywracania: " + older + "\r\n"), std::string::npos) << Log();
     ASSERT_TRUE(WriteTextFile(kept, "an older bridge"));
-    ChildProcess retry(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
-    EXPECT_EQ(retry.WaitForExit(60000), 0u);
+    EXPECT_EQ(Uninstall(), 0u);
     EXPECT_EQ(ReadTextFile(older), "an older bridge");
     EXPECT_TRUE(FileExists(bridge));
 
@@ -676,8 +664,7 @@ TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays
     EXPECT_EQ(Run("/quiet /log:" + log), 1u);
     EXPECT_EQ(ReadTextFile(JoinPath(folder, "record.txt")), "by hand\r\n");
     EXPECT_NE(Log().find("Zapis zmian nieczytelny"), std::string::npos);
-    ChildProcess refused(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
-    EXPECT_EQ(refused.WaitForExit(60000), 1603u);
+    EXPECT_EQ(Uninstall(), 1603u);
 
     // No room for the policy's original: the policy stays as it is.
     const std::string policy = JoinPath(jre, "lib\\security\\java.policy");
@@ -705,8 +692,7 @@ TEST_F(Unattended, TheWindowTakesItsTicksAndReaderFromTheCommandLine)
     PressButton(dialog, IDCANCEL);
     EXPECT_EQ(ExitCode(), 0u);
     // Not quiet: the driver installer may show itself.
-    for (int waited = 0; waited < 10000 && !FileExists(started); waited += 100)
-        Sleep(100);
+    WaitForFile(started, 10000);
     EXPECT_EQ(ReadTextFile(started), "started .\r\n");
 
     arguments = "/reader:9";

@@ -372,15 +372,17 @@ void SaveStateScreenshot(const char *state)
 }
 
 ChildProcess::ChildProcess(const std::string &program, const std::string &directory,
-                           const std::string &arguments)
+                           const std::string &arguments, HANDLE output)
 {
     std::string command = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    startup.dwFlags = output != nullptr ? STARTF_USESTDHANDLES : 0;
+    startup.hStdOutput = output;
     PROCESS_INFORMATION info = {};
-    if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
                        directory.c_str(), &startup, &info)) {
         CloseHandle(info.hThread);
         process_ = info.hProcess;

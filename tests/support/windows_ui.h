@@ -115,7 +115,7 @@ void SaveStateScreenshot(const char *state);
 class ChildProcess {
 public:
     ChildProcess(const std::string &program, const std::string &directory,
-                 const std::string &arguments = "");
+                 const std::string &arguments = "", HANDLE output = nullptr);
     ~ChildProcess();
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
