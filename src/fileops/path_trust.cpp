@@ -242,22 +242,6 @@ static HANDLE OpenTrustedFolder(const char *folder, int last_kind, ACCESS_MASK l
     return NULL;
 }
 
-int IsFolderTrustedAs(const char *folder, int kind)
-{
-    wchar_t wide[PATH_BUFFER_SIZE];
-    InstallerUser token_user;
-    HANDLE handle = OpenTrustedFolder(folder, kind, 0, wide, ReadInstallerUser(&token_user));
-    if (handle == NULL)
-        return 0;
-    CloseHandle(handle);
-    return 1;
-}
-
-int IsFolderTrusted(const char *folder)
-{
-    return IsFolderTrustedAs(folder, TRUST_PATH_FOLDER);
-}
-
 // Everything inside the folder open as `folder`, listed through that handle
 // (the listing is of the folder checked, and needs no open by path) in
 // UTF-16: an ANSI name that the code page cannot spell may best-fit to a
@@ -303,18 +287,34 @@ static int IsContentTrusted(HANDLE folder, int depth, const void *installer_user
     return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
-int IsTreeTrusted(const char *folder)
+// The folder opened as `kind` after the walk down to it; with `list`, the
+// whole tree in it too.
+static int IsOpenedTrusted(const char *folder, int kind, ACCESS_MASK list)
 {
     wchar_t wide[PATH_BUFFER_SIZE];
     InstallerUser token_user;
     const void *installer_user = ReadInstallerUser(&token_user);
-    HANDLE handle =
-        OpenTrustedFolder(folder, TRUST_CODE_FOLDER, FILE_LIST_DIRECTORY, wide, installer_user);
+    HANDLE handle = OpenTrustedFolder(folder, kind, list, wide, installer_user);
     if (handle == NULL)
         return 0;
-    int trusted = IsContentTrusted(handle, 0, installer_user);
+    int trusted = list == 0 || IsContentTrusted(handle, 0, installer_user);
     CloseHandle(handle);
     return trusted;
+}
+
+int IsFolderTrustedAs(const char *folder, int kind)
+{
+    return IsOpenedTrusted(folder, kind, 0);
+}
+
+int IsFolderTrusted(const char *folder)
+{
+    return IsOpenedTrusted(folder, TRUST_PATH_FOLDER, 0);
+}
+
+int IsTreeTrusted(const char *folder)
+{
+    return IsOpenedTrusted(folder, TRUST_CODE_FOLDER, FILE_LIST_DIRECTORY);
 }
 
 int IsFolderClosedToOthers(void *folder)
