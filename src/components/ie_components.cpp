@@ -3,7 +3,6 @@
 #include "fileops.h"
 
 #include <windows.h>
-#include <direct.h>
 
 static const char TREE_SOURCE[] = "ocf\\*";
 
@@ -61,9 +60,9 @@ int InstallIeComponents(char *message, unsigned int message_size)
     char failed_path[PATH_BUFFER_SIZE] = "";
     int copy_result = COPY_OK;
     int outcome = IE_PACKAGE_INCOMPLETE;
-    if (_chdir("msie") == 0) {
+    if (SetCurrentDirectoryA("msie")) {
         outcome = PlaceIeFiles(failed_path, &copy_result);
-        _chdir("..");
+        SetCurrentDirectoryA("..");
     }
 
     switch (outcome) {

@@ -2,7 +2,6 @@
 
 #include "fileops.h"
 
-#include <direct.h>
 #include <string.h>
 #include <windows.h>
 
@@ -366,13 +365,13 @@ int InstallJavaPluginComponents(char *message, unsigned int message_size)
     int outcome = OUTCOME_NONE;
 
     memset(&work, 0, sizeof work);
-    if (_chdir("sun") != 0)
+    if (!SetCurrentDirectoryA("sun"))
         return Report(&work, OUTCOME_PACKAGE_INCOMPLETE, message, message_size);
 
     if (!VisitServedHomes(KEY_ALL_ACCESS, InstallIntoHome, &work))
         outcome = OUTCOME_JAVA_NOT_FOUND;
     PlaceBridges(&work);
 
-    _chdir("..");
+    SetCurrentDirectoryA("..");
     return Report(&work, outcome, message, message_size);
 }

@@ -3,7 +3,6 @@
 #include "fileops.h"
 
 #include <windows.h>
-#include <direct.h>
 #include <string.h>
 
 enum NetscapeOutcome {
@@ -122,7 +121,7 @@ int InstallNetscapeComponents(char *message, unsigned int message_size)
 {
     NetscapeRun run = {};
     run.outcome = NS_PACKAGE_INCOMPLETE;
-    if (_chdir("ns") == 0) {
+    if (SetCurrentDirectoryA("ns")) {
         run.outcome = NS_NONE;
         HKEY key;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Netscape\\Netscape Navigator\\Main", 0,
@@ -132,7 +131,7 @@ int InstallNetscapeComponents(char *message, unsigned int message_size)
         } else {
             run.outcome = NS_NOT_FOUND;
         }
-        _chdir("..");
+        SetCurrentDirectoryA("..");
     }
 
     if (run.aborted) {

@@ -210,11 +210,16 @@ static HANDLE OpenTrustedFolder(const char *folder, int last_kind, ACCESS_MASK l
         for (int separators = 0; wide[at] != L'\0' && separators < 2; ++at)
             separators += wide[at] == L'\\';
     }
-    wcsncat(root, wide + (wide[0] == L'\\'), at - (wide[0] == L'\\'));
+    // The walk stopped at the text's end at the latest: all `at` characters are there.
+    size_t skip = wide[0] == L'\\';
+    size_t prefix = skip ? 7 : 4;
+    size_t root_length = prefix + at - skip;
+    memmove(root + prefix, wide + skip, (at - skip) * sizeof *wide);
+    root[root_length] = L'\0';
     // A root is no tree of one program.
     if (wide[at] == L'\0' && last_kind == TRUST_CODE_FOLDER)
         return NULL;
-    handle = OpenInFolder(NULL, root, wcslen(root), wide[at] == L'\0' ? list : 0);
+    handle = OpenInFolder(NULL, root, root_length, wide[at] == L'\0' ? list : 0);
     int kind = wide[at] == L'\0' ? last_kind : TRUST_PATH_FOLDER;
     while (handle != NULL && IsHandleTrusted(handle, 1, kind, installer_user)) {
         const wchar_t *name = wide + at;
