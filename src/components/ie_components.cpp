@@ -3,7 +3,6 @@
 #include "fileops.h"
 
 #include <windows.h>
-#include <direct.h>
 
 static const char TREE_SOURCE[] = "ocf\\*";
 
@@ -14,6 +13,17 @@ enum IeOutcome {
     IE_DIRECTORY_ERROR,
     IE_COPY_ERROR
 };
+
+// The outcome of a copy; a failure's code into `*copy_result`.
+static int CopyOutcome(int result, int *copy_result)
+{
+    if (result == COPY_OK)
+        return IE_SUCCESS;
+    if (result == COPY_ABORTED)
+        return IE_USER_ABORT;
+    *copy_result = result;
+    return IE_COPY_ERROR;
+}
 
 // Runs inside "msie": the OCF tree into the Windows directory's java\lib, then
 // the bridge library into the system directory.
@@ -32,27 +42,17 @@ static int PlaceIeFiles(char *failed_path, int *copy_result)
     // and the tree copy then reports the failure.
     CreateDirectoryA(path, NULL);
 
-    int result = CopyTree(TREE_SOURCE, path, 1, failed_path);
-    if (result == COPY_ABORTED)
-        return IE_USER_ABORT;
-    if (result != COPY_OK) {
-        *copy_result = result;
-        return IE_COPY_ERROR;
-    }
+    int outcome = CopyOutcome(CopyTree(TREE_SOURCE, path, 1, failed_path), copy_result);
+    if (outcome != IE_SUCCESS)
+        return outcome;
 
     if (!ReadSystemDirectory(path, PATH_BUFFER_SIZE))
         return IE_DIRECTORY_ERROR;
-    result = COPY_FAILED;
+    int result = COPY_FAILED;
+    CopyTextBounded(failed_path, PATH_BUFFER_SIZE, "ocfpcsc1.dll");
     if (AppendWholePathComponent(path, "ocfpcsc1.dll"))
         result = CopyFileGuarded("ocfpcsc1.dll", path, 1);
-    if (result == COPY_ABORTED)
-        return IE_USER_ABORT;
-    if (result != COPY_OK) {
-        *copy_result = result;
-        CopyTextBounded(failed_path, PATH_BUFFER_SIZE, "ocfpcsc1.dll");
-        return IE_COPY_ERROR;
-    }
-    return IE_SUCCESS;
+    return CopyOutcome(result, copy_result);
 }
 
 int InstallIeComponents(char *message, unsigned int message_size)
@@ -60,9 +60,9 @@ int InstallIeComponents(char *message, unsigned int message_size)
     char failed_path[PATH_BUFFER_SIZE] = "";
     int copy_result = COPY_OK;
     int outcome = IE_PACKAGE_INCOMPLETE;
-    if (_chdir("msie") == 0) {
+    if (SetCurrentDirectoryA("msie")) {
         outcome = PlaceIeFiles(failed_path, &copy_result);
-        _chdir("..");
+        SetCurrentDirectoryA("..");
     }
 
     switch (outcome) {

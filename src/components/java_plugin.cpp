@@ -2,7 +2,6 @@
 
 #include "fileops.h"
 
-#include <direct.h>
 #include <string.h>
 #include <windows.h>
 
@@ -10,22 +9,19 @@ enum { BACKUP_PATH_SIZE = 260 };
 
 enum Outcome { OUTCOME_NONE, OUTCOME_PACKAGE_INCOMPLETE, OUTCOME_JAVA_NOT_FOUND };
 
+// A JRE's targets are a JDK's without its leading "jre\": each text is kept once.
+static const char JDK_LIBRARY[] = "jre\\lib\\ext\\ocf1.2.jar";
+static const char JDK_PROPERTIES[] = "jre\\lib\\opencard.properties";
+static const char JDK_POLICY[] = "jre\\lib\\security\\java.policy";
+enum { JRE_PREFIX_LENGTH = sizeof "jre\\" - 1 };
+
 const JavaTargets JRE_TARGETS = {
-    "lib\\ext\\ocf1.2.jar",
-    "lib\\opencard.properties",
-    "lib\\security\\java.policy",
+    JDK_LIBRARY + JRE_PREFIX_LENGTH,
+    JDK_PROPERTIES + JRE_PREFIX_LENGTH,
+    JDK_POLICY + JRE_PREFIX_LENGTH,
 };
 
-const JavaTargets JDK_TARGETS = {
-    "jre\\lib\\ext\\ocf1.2.jar",
-    "jre\\lib\\opencard.properties",
-    "jre\\lib\\security\\java.policy",
-};
-
-// The launcher is the home's own, for a JDK too; the command line begins with
-// the quoted home, so these elements close the quote.
-static const char POLICY_COMMAND[] = "bin\\java.exe\" CopyPolicyFile .java.policy";
-static const char PROPERTIES_COMMAND[] = "bin\\java.exe\" CopyPolicyFile .opencard.properties";
+const JavaTargets JDK_TARGETS = {JDK_LIBRARY, JDK_PROPERTIES, JDK_POLICY};
 
 struct JavaWork {
     // From byte 0 the quoted home (command lines), from byte 1 the home (paths).
@@ -80,14 +76,18 @@ static int RunInHome(JavaWork *work, const char *command, int *done)
 
 // Each command runs, home after home, until it has exited with 0 once. The
 // home's walk has trusted its launcher; a folder in its place runs nothing.
+// The launcher is the home's own, for a JDK too; the command line begins with
+// the quoted home, so the commands' elements close the quote.
 static void RunCommandsInHome(JavaWork *work)
 {
     int why = HOME_HANDLED;
     if (!work->policy_command_done || !work->properties_command_done) {
         if (JoinToHome(work, "bin\\java.exe") && IsFile(work->home + 1)) {
-            if (RunInHome(work, POLICY_COMMAND, &work->policy_command_done))
+            if (RunInHome(work, "bin\\java.exe\" CopyPolicyFile .java.policy",
+                          &work->policy_command_done))
                 ++work->jp;
-            if (RunInHome(work, PROPERTIES_COMMAND, &work->properties_command_done))
+            if (RunInHome(work, "bin\\java.exe\" CopyPolicyFile .opencard.properties",
+                          &work->properties_command_done))
                 ++work->jp;
             return;
         }
@@ -291,37 +291,35 @@ static void CopyIntoLastJre(JavaWork *work, const char *source, const char *targ
         CopyIntoHomeAt(source, work->last_jre_home + 1, work->last_jre_end);
 }
 
-static void PlaceFirstBridge(JavaWork *work)
+// The bridge libraries into the system directory, each also into the last
+// trusted JRE; the first one twice, under its own name and as ocfpcsc164.dll,
+// the pair counting once, by its later copy.
+static void PlaceBridges(JavaWork *work)
 {
-    int result;
-    if (!SystemDirectoryInHome(work))
-        return;
-    result = CopyIntoSystemDirectory(work, "ocfpcsc1.dll", "ocfpcsc1.dll");
-    if (result == COPY_ABORTED) {
-        work->aborted = 1;
-    } else {
-        // The pair counts once, by its later copy.
-        if (SystemDirectoryInHome(work)) {
-            result = CopyIntoSystemDirectory(work, "ocfpcsc1.dll", "ocfpcsc164.dll");
+    static const char *const SYSTEM_TARGETS[] = {"ocfpcsc1.dll", "ocfpcsc164.dll",
+                                                 "ocfpcsc1_64.dll"};
+    static const char *const JRE_BRIDGES[] = {"lib\\ext\\ocfpcsc1.dll",
+                                              "lib\\ext\\ocfpcsc1_64.dll"};
+    for (int bridge = 0; bridge < 2 && !work->aborted; ++bridge) {
+        // Named as in the package by its first system target.
+        const char *source = SYSTEM_TARGETS[bridge * 2];
+        int result = COPY_FAILED;
+        int into_jre = 1;
+        for (int copy = bridge * 2; copy <= bridge + 1 && !work->aborted; ++copy) {
+            if (!SystemDirectoryInHome(work)) {
+                // With no system directory at first, the first library goes nowhere.
+                into_jre = copy != 0;
+                break;
+            }
+            result = CopyIntoSystemDirectory(work, source, SYSTEM_TARGETS[copy]);
             if (result == COPY_ABORTED)
                 work->aborted = 1;
         }
         if (result == COPY_OK)
             ++work->bridges;
+        if (into_jre)
+            CopyIntoLastJre(work, source, JRE_BRIDGES[bridge]);
     }
-    CopyIntoLastJre(work, "ocfpcsc1.dll", "lib\\ext\\ocfpcsc1.dll");
-}
-
-static void PlaceSecondBridge(JavaWork *work)
-{
-    if (SystemDirectoryInHome(work)) {
-        int result = CopyIntoSystemDirectory(work, "ocfpcsc1_64.dll", "ocfpcsc1_64.dll");
-        if (result == COPY_ABORTED)
-            work->aborted = 1;
-        if (result == COPY_OK)
-            ++work->bridges;
-    }
-    CopyIntoLastJre(work, "ocfpcsc1_64.dll", "lib\\ext\\ocfpcsc1_64.dll");
 }
 
 static int Report(const JavaWork *work, int outcome, char *message, unsigned int message_size)
@@ -367,16 +365,13 @@ int InstallJavaPluginComponents(char *message, unsigned int message_size)
     int outcome = OUTCOME_NONE;
 
     memset(&work, 0, sizeof work);
-    if (_chdir("sun") != 0)
+    if (!SetCurrentDirectoryA("sun"))
         return Report(&work, OUTCOME_PACKAGE_INCOMPLETE, message, message_size);
 
     if (!VisitServedHomes(KEY_ALL_ACCESS, InstallIntoHome, &work))
         outcome = OUTCOME_JAVA_NOT_FOUND;
-    if (!work.aborted)
-        PlaceFirstBridge(&work);
-    if (!work.aborted)
-        PlaceSecondBridge(&work);
+    PlaceBridges(&work);
 
-    _chdir("..");
+    SetCurrentDirectoryA("..");
     return Report(&work, outcome, message, message_size);
 }

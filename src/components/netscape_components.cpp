@@ -3,10 +3,7 @@
 #include "fileops.h"
 
 #include <windows.h>
-#include <direct.h>
 #include <string.h>
-
-static const char TREE_SOURCE[] = "jars\\*";
 
 enum NetscapeOutcome {
     NS_NONE,
@@ -74,6 +71,18 @@ static void PlaceInProfiles(char *path, NetscapeRun *run)
         run->outcome = NS_PROFILES_INCOMPLETE;
 }
 
+// 1 when the copy went well; otherwise the abort or the failure is noted.
+static int Placed(NetscapeRun *run, int result)
+{
+    if (result == COPY_ABORTED) {
+        run->aborted = 1;
+    } else if (result != COPY_OK) {
+        run->outcome = NS_COPY_ERROR;
+        run->copy_result = result;
+    }
+    return result == COPY_OK;
+}
+
 // Runs inside "ns" with the Netscape key open.
 static void PlaceNetscapeFiles(HKEY key, NetscapeRun *run)
 {
@@ -86,35 +95,21 @@ static void PlaceNetscapeFiles(HKEY key, NetscapeRun *run)
 
     // A path cut by the bound would name another file: a failed copy.
     int result = COPY_FAILED;
-    CopyTextBounded(run->failed_path, PATH_BUFFER_SIZE, TREE_SOURCE);
+    CopyTextBounded(run->failed_path, PATH_BUFFER_SIZE, "jars\\*");
     if (AppendWholePathComponent(path, "Program\\java\\classes"))
-        result = CopyTree(TREE_SOURCE, path, 1, run->failed_path);
-    if (result == COPY_ABORTED) {
-        run->aborted = 1;
+        result = CopyTree("jars\\*", path, 1, run->failed_path);
+    if (!Placed(run, result))
         return;
-    }
-    if (result != COPY_OK) {
-        run->outcome = NS_COPY_ERROR;
-        run->copy_result = result;
-        return;
-    }
 
     // Cut back to the end of the value's text rather than to its stored size:
     // a trailing backslash or extra terminators then change nothing.
     path[length] = '\0';
     result = COPY_FAILED;
+    CopyTextBounded(run->failed_path, PATH_BUFFER_SIZE, "ocfpcsc1.dll");
     if (AppendWholePathComponent(path, "Program\\java\\bin\\ocfpcsc1.dll"))
         result = CopyFileGuarded("ocfpcsc1.dll", path, 0);
-    if (result == COPY_ABORTED) {
-        run->aborted = 1;
+    if (!Placed(run, result))
         return;
-    }
-    if (result != COPY_OK) {
-        run->outcome = NS_COPY_ERROR;
-        run->copy_result = result;
-        CopyTextBounded(run->failed_path, PATH_BUFFER_SIZE, "ocfpcsc1.dll");
-        return;
-    }
 
     // Profiles live in "Users" beside the install directory; a value that ends
     // in a backslash is its own parent.
@@ -126,7 +121,7 @@ int InstallNetscapeComponents(char *message, unsigned int message_size)
 {
     NetscapeRun run = {};
     run.outcome = NS_PACKAGE_INCOMPLETE;
-    if (_chdir("ns") == 0) {
+    if (SetCurrentDirectoryA("ns")) {
         run.outcome = NS_NONE;
         HKEY key;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Netscape\\Netscape Navigator\\Main", 0,
@@ -136,7 +131,7 @@ int InstallNetscapeComponents(char *message, unsigned int message_size)
         } else {
             run.outcome = NS_NOT_FOUND;
         }
-        _chdir("..");
+        SetCurrentDirectoryA("..");
     }
 
     if (run.aborted) {

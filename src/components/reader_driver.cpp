@@ -2,7 +2,6 @@
 
 #include "fileops.h"
 
-#include <direct.h>
 #include <string.h>
 #include <windows.h>
 
@@ -179,7 +178,7 @@ int InstallReaderDriver(int reader_type, char *message, unsigned int message_siz
                         "Wykryto już zainstalowany w systemie czytnik rodziny GEMPLUS");
         return RESULT_WARNING;
     }
-    if (_chdir("Drivers") != 0) {
+    if (!SetCurrentDirectoryA("Drivers")) {
         CopyTextBounded(message, message_size, TEXT_PACKAGE_INCOMPLETE);
         return RESULT_ERROR;
     }
@@ -199,6 +198,6 @@ int InstallReaderDriver(int reader_type, char *message, unsigned int message_siz
         result = AwaitDriverInstaller(process, file_name, message, message_size);
         CloseHandle(process);
     }
-    _chdir("..");
+    SetCurrentDirectoryA("..");
     return result;
 }

@@ -210,11 +210,16 @@ static HANDLE OpenTrustedFolder(const char *folder, int last_kind, ACCESS_MASK l
         for (int separators = 0; wide[at] != L'\0' && separators < 2; ++at)
             separators += wide[at] == L'\\';
     }
-    wcsncat(root, wide + (wide[0] == L'\\'), at - (wide[0] == L'\\'));
+    // The walk stopped at the text's end at the latest: all `at` characters are there.
+    size_t skip = wide[0] == L'\\';
+    size_t prefix = skip ? 7 : 4;
+    size_t root_length = prefix + at - skip;
+    memmove(root + prefix, wide + skip, (at - skip) * sizeof *wide);
+    root[root_length] = L'\0';
     // A root is no tree of one program.
     if (wide[at] == L'\0' && last_kind == TRUST_CODE_FOLDER)
         return NULL;
-    handle = OpenInFolder(NULL, root, wcslen(root), wide[at] == L'\0' ? list : 0);
+    handle = OpenInFolder(NULL, root, root_length, wide[at] == L'\0' ? list : 0);
     int kind = wide[at] == L'\0' ? last_kind : TRUST_PATH_FOLDER;
     while (handle != NULL && IsHandleTrusted(handle, 1, kind, installer_user)) {
         const wchar_t *name = wide + at;
@@ -240,22 +245,6 @@ static HANDLE OpenTrustedFolder(const char *folder, int last_kind, ACCESS_MASK l
     if (handle != NULL)
         CloseHandle(handle);
     return NULL;
-}
-
-int IsFolderTrustedAs(const char *folder, int kind)
-{
-    wchar_t wide[PATH_BUFFER_SIZE];
-    InstallerUser token_user;
-    HANDLE handle = OpenTrustedFolder(folder, kind, 0, wide, ReadInstallerUser(&token_user));
-    if (handle == NULL)
-        return 0;
-    CloseHandle(handle);
-    return 1;
-}
-
-int IsFolderTrusted(const char *folder)
-{
-    return IsFolderTrustedAs(folder, TRUST_PATH_FOLDER);
 }
 
 // Everything inside the folder open as `folder`, listed through that handle
@@ -303,18 +292,34 @@ static int IsContentTrusted(HANDLE folder, int depth, const void *installer_user
     return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
-int IsTreeTrusted(const char *folder)
+// The folder opened as `kind` after the walk down to it; with `list`, the
+// whole tree in it too.
+static int IsOpenedTrusted(const char *folder, int kind, ACCESS_MASK list)
 {
     wchar_t wide[PATH_BUFFER_SIZE];
     InstallerUser token_user;
     const void *installer_user = ReadInstallerUser(&token_user);
-    HANDLE handle =
-        OpenTrustedFolder(folder, TRUST_CODE_FOLDER, FILE_LIST_DIRECTORY, wide, installer_user);
+    HANDLE handle = OpenTrustedFolder(folder, kind, list, wide, installer_user);
     if (handle == NULL)
         return 0;
-    int trusted = IsContentTrusted(handle, 0, installer_user);
+    int trusted = list == 0 || IsContentTrusted(handle, 0, installer_user);
     CloseHandle(handle);
     return trusted;
+}
+
+int IsFolderTrustedAs(const char *folder, int kind)
+{
+    return IsOpenedTrusted(folder, kind, 0);
+}
+
+int IsFolderTrusted(const char *folder)
+{
+    return IsOpenedTrusted(folder, TRUST_PATH_FOLDER, 0);
+}
+
+int IsTreeTrusted(const char *folder)
+{
+    return IsOpenedTrusted(folder, TRUST_CODE_FOLDER, FILE_LIST_DIRECTORY);
 }
 
 int IsFolderClosedToOthers(void *folder)

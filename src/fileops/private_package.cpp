@@ -275,10 +275,12 @@ static int CopyListedPackage(const char *root, const char *copy, const char *lis
         int copied = CopyListedFile(root, copy, relative, digest, file_size);
         if (copied < 0)
             return 0;
-        for (int i = 0; i < PACKAGE_SUBDIRECTORY_COUNT && !copied; ++i) {
-            size_t length = strlen(PACKAGE_SUBDIRECTORIES[i]);
-            if (_strnicmp(relative, PACKAGE_SUBDIRECTORIES[i], length) == 0 &&
-                relative[length] == '\\')
+        // The first element alone: `relative` is read anew next time.
+        char *separator = strchr(relative, '\\');
+        if (separator != NULL)
+            *separator = '\0';
+        for (int i = 0; i < PACKAGE_SUBDIRECTORY_COUNT && !copied && separator != NULL; ++i) {
+            if (_stricmp(relative, PACKAGE_SUBDIRECTORIES[i]) == 0)
                 unfit[i] = 1;
         }
     }
