@@ -11,6 +11,7 @@ namespace {
 const int STATUS_LABEL[STEP_COUNT] = {
     0, IDC_STATUS_IE, IDC_STATUS_NETSCAPE, IDC_STATUS_JAVA_PLUGIN, IDC_STATUS_DRIVERS,
 };
+const int COMPONENT_BOX[STEP_COUNT] = {0, IDC_IE, IDC_NETSCAPE, IDC_JAVA_PLUGIN, IDC_DRIVERS};
 
 // The selection is read only now, after the other components have run.
 int InstallSelectedReader(const RunChoice *choice, char *message)
@@ -112,17 +113,11 @@ void RunSteps(const RunChoice *choice, StepOutcomes *steps)
 
 void RunInstallation(HWND dialog, StepOutcomes *steps)
 {
-    const RunChoice choice = {
-        {
-            true,
-            IsDlgButtonChecked(dialog, IDC_IE) != 0,
-            IsDlgButtonChecked(dialog, IDC_NETSCAPE) != 0,
-            IsDlgButtonChecked(dialog, IDC_JAVA_PLUGIN) != 0,
-            IsDlgButtonChecked(dialog, IDC_DRIVERS) != 0,
-        },
-        GetDlgItem(dialog, IDC_READER_LIST),
-        0,
-    };
+    RunChoice choice = {{true}, GetDlgItem(dialog, IDC_READER_LIST), 0};
+    // BM_GETCHECK, as IsDlgButtonChecked sends it.
+    for (int step = STEP_IE; step < STEP_COUNT; ++step)
+        choice.ticked[step] =
+            SendMessageA(GetDlgItem(dialog, COMPONENT_BOX[step]), BM_GETCHECK, 0, 0) != 0;
     HCURSOR kept = SetCursor(LoadCursorA(NULL, IDC_WAIT));
     RunSteps(&choice, steps);
 
@@ -136,10 +131,8 @@ void RunInstallation(HWND dialog, StepOutcomes *steps)
     SetDlgItemTextPolish(dialog, IDC_DETAILS, report);
     SetCursor(kept);
 
-    EnableWindow(GetDlgItem(dialog, IDC_IE), FALSE);
-    EnableWindow(GetDlgItem(dialog, IDC_NETSCAPE), FALSE);
-    EnableWindow(GetDlgItem(dialog, IDC_JAVA_PLUGIN), FALSE);
-    EnableWindow(GetDlgItem(dialog, IDC_DRIVERS), FALSE);
+    for (int step = STEP_IE; step < STEP_COUNT; ++step)
+        EnableWindow(GetDlgItem(dialog, COMPONENT_BOX[step]), FALSE);
     ShowWindow(GetDlgItem(dialog, IDC_READER_LIST), SW_HIDE);
     ShowWindow(GetDlgItem(dialog, IDC_STATUS_DRIVERS), SW_SHOW);
 }
