@@ -28,26 +28,23 @@ int InstallSelectedReader(const RunChoice *choice, char *message)
     return InstallReaderDriver(reader_type, message, STEP_MESSAGE_SIZE);
 }
 
+typedef int (*InstallFunction)(char *message, unsigned int message_size);
+const InstallFunction INSTALL_COMPONENTS[] = {InstallIeComponents, InstallNetscapeComponents,
+                                              InstallJavaPluginComponents};
+
 // The components in their order; an abort in a conflict prompt ends the chain.
 void RunComponents(const RunChoice *choice, StepOutcomes *steps)
 {
     const bool *ticked = choice->ticked;
-    if (ticked[STEP_IE])
-        steps->result[STEP_IE] = InstallIeComponents(steps->message[STEP_IE], STEP_MESSAGE_SIZE);
-    LogStepEnd(steps, STEP_IE);
-    if (steps->result[STEP_IE] == RESULT_ABORTED)
-        return;
-    if (ticked[STEP_NETSCAPE])
-        steps->result[STEP_NETSCAPE] =
-            InstallNetscapeComponents(steps->message[STEP_NETSCAPE], STEP_MESSAGE_SIZE);
-    LogStepEnd(steps, STEP_NETSCAPE);
-    if (steps->result[STEP_NETSCAPE] == RESULT_ABORTED)
-        return;
-    if (ticked[STEP_JAVA_PLUGIN])
-        steps->result[STEP_JAVA_PLUGIN] =
-            InstallJavaPluginComponents(steps->message[STEP_JAVA_PLUGIN], STEP_MESSAGE_SIZE);
-    LogStepEnd(steps, STEP_JAVA_PLUGIN);
-    if (steps->result[STEP_JAVA_PLUGIN] != RESULT_ABORTED && ticked[STEP_DRIVER])
+    for (int step = STEP_IE; step <= STEP_JAVA_PLUGIN; ++step) {
+        if (ticked[step])
+            steps->result[step] =
+                INSTALL_COMPONENTS[step - STEP_IE](steps->message[step], STEP_MESSAGE_SIZE);
+        LogStepEnd(steps, step);
+        if (steps->result[step] == RESULT_ABORTED)
+            return;
+    }
+    if (ticked[STEP_DRIVER])
         steps->result[STEP_DRIVER] = InstallSelectedReader(choice, steps->message[STEP_DRIVER]);
     LogStepEnd(steps, STEP_DRIVER);
 }
