@@ -23,10 +23,9 @@ static const CheckedTarget LAST_JRE_FILES[] = {
     {"lib\\ext\\ocfpcsc1.dll", "sun\\ocfpcsc1.dll"},
     {"lib\\ext\\ocfpcsc1_64.dll", "sun\\ocfpcsc1_64.dll"},
 };
-static const char *const FINDING_TEXT[] = {
-    "Zgodny: ", "Obecny, treści nie porównano: ", "Usunięty, zgodnie: ", "Brak: ", "Inny: ",
-    "Pozostawiony: ",
-};
+// Per FINDING_*, as NthText reads them.
+static const char FINDING_TEXT[] = "Zgodny: \0Obecny, treści nie porównano: \0"
+                                   "Usunięty, zgodnie: \0Brak: \0Inny: \0Pozostawiony: ";
 
 struct CheckWork {
     RunRecord record;
@@ -60,12 +59,6 @@ static const unsigned char *ExpectedDigest(const CheckWork *work, const CheckedT
         }
     }
     return NULL;
-}
-
-static void LogLine(const CheckWork *work, const char *line)
-{
-    if (work->log != INVALID_HANDLE_VALUE)
-        WriteReportLine(work->log, line);
 }
 
 static int ReadCheckedFile(const char *path, unsigned char *digest)
@@ -104,14 +97,14 @@ static void CheckPlace(CheckWork *work, const char *base, const CheckedTarget *t
     int place = JudgeCheckedPlace(files, count, is_home, findings);
     for (int i = 0; i < count; ++i) {
         FormatTextBounded(line, sizeof line, "%s" NAME_BEGIN "%s" NAME_END,
-                          FINDING_TEXT[findings[i]], paths[i]);
-        LogLine(work, line);
+                          NthText(FINDING_TEXT, findings[i]), paths[i]);
+        WriteReportLine(work->log, line);
     }
     if (place == PLACE_NEW) {
         FormatTextBounded(line, sizeof line,
                           "Środowisko Java bez plików instalatora: " NAME_BEGIN "%s" NAME_END,
                           base);
-        LogLine(work, line);
+        WriteReportLine(work->log, line);
     }
     work->not_whole |= place != PLACE_WHOLE;
 }

@@ -14,8 +14,8 @@ enum {
     SWITCH_CHECK,
     SWITCH_COUNT
 };
-static const char *const SWITCH_NAMES[SWITCH_COUNT] = {"quiet", "components", "reader", "log",
-                                                       "?", "uninstall", "check"};
+// Per SWITCH_*, as NthText reads them.
+static const char SWITCH_NAMES[] = "quiet\0components\0reader\0log\0?\0uninstall\0check";
 static_assert(READER_ROW_COUNT <= 10, "a row's number is one digit");
 
 static char LowerAscii(char c)
@@ -119,7 +119,7 @@ void ReadCommandArgument(CommandChoice *choice, const char *argument, int index)
         size_t name_length = strcspn(name, ":");
         value = name[name_length] == ':' ? name + name_length + 1 : NULL;
         which = 0;
-        while (which < SWITCH_COUNT && !SameName(name, name_length, SWITCH_NAMES[which]))
+        while (which < SWITCH_COUNT && !SameName(name, name_length, NthText(SWITCH_NAMES, which)))
             ++which;
     }
     int takes_value = which == SWITCH_COMPONENTS || which == SWITCH_READER || which == SWITCH_LOG;

@@ -11,6 +11,7 @@ namespace {
 const int STATUS_LABEL[STEP_COUNT] = {
     0, IDC_STATUS_IE, IDC_STATUS_NETSCAPE, IDC_STATUS_JAVA_PLUGIN, IDC_STATUS_DRIVERS,
 };
+const int COMPONENT_BOX[STEP_COUNT] = {0, IDC_IE, IDC_NETSCAPE, IDC_JAVA_PLUGIN, IDC_DRIVERS};
 
 // The selection is read only now, after the other components have run.
 int InstallSelectedReader(const RunChoice *choice, char *message)
@@ -27,26 +28,23 @@ int InstallSelectedReader(const RunChoice *choice, char *message)
     return InstallReaderDriver(reader_type, message, STEP_MESSAGE_SIZE);
 }
 
+typedef int (*InstallFunction)(char *message, unsigned int message_size);
+const InstallFunction INSTALL_COMPONENTS[] = {InstallIeComponents, InstallNetscapeComponents,
+                                              InstallJavaPluginComponents};
+
 // The components in their order; an abort in a conflict prompt ends the chain.
 void RunComponents(const RunChoice *choice, StepOutcomes *steps)
 {
     const bool *ticked = choice->ticked;
-    if (ticked[STEP_IE])
-        steps->result[STEP_IE] = InstallIeComponents(steps->message[STEP_IE], STEP_MESSAGE_SIZE);
-    LogStepEnd(steps, STEP_IE);
-    if (steps->result[STEP_IE] == RESULT_ABORTED)
-        return;
-    if (ticked[STEP_NETSCAPE])
-        steps->result[STEP_NETSCAPE] =
-            InstallNetscapeComponents(steps->message[STEP_NETSCAPE], STEP_MESSAGE_SIZE);
-    LogStepEnd(steps, STEP_NETSCAPE);
-    if (steps->result[STEP_NETSCAPE] == RESULT_ABORTED)
-        return;
-    if (ticked[STEP_JAVA_PLUGIN])
-        steps->result[STEP_JAVA_PLUGIN] =
-            InstallJavaPluginComponents(steps->message[STEP_JAVA_PLUGIN], STEP_MESSAGE_SIZE);
-    LogStepEnd(steps, STEP_JAVA_PLUGIN);
-    if (steps->result[STEP_JAVA_PLUGIN] != RESULT_ABORTED && ticked[STEP_DRIVER])
+    for (int step = STEP_IE; step <= STEP_JAVA_PLUGIN; ++step) {
+        if (ticked[step])
+            steps->result[step] =
+                INSTALL_COMPONENTS[step - STEP_IE](steps->message[step], STEP_MESSAGE_SIZE);
+        LogStepEnd(steps, step);
+        if (steps->result[step] == RESULT_ABORTED)
+            return;
+    }
+    if (ticked[STEP_DRIVER])
         steps->result[STEP_DRIVER] = InstallSelectedReader(choice, steps->message[STEP_DRIVER]);
     LogStepEnd(steps, STEP_DRIVER);
 }
@@ -112,17 +110,11 @@ void RunSteps(const RunChoice *choice, StepOutcomes *steps)
 
 void RunInstallation(HWND dialog, StepOutcomes *steps)
 {
-    const RunChoice choice = {
-        {
-            true,
-            IsDlgButtonChecked(dialog, IDC_IE) != 0,
-            IsDlgButtonChecked(dialog, IDC_NETSCAPE) != 0,
-            IsDlgButtonChecked(dialog, IDC_JAVA_PLUGIN) != 0,
-            IsDlgButtonChecked(dialog, IDC_DRIVERS) != 0,
-        },
-        GetDlgItem(dialog, IDC_READER_LIST),
-        0,
-    };
+    RunChoice choice = {{true}, GetDlgItem(dialog, IDC_READER_LIST), 0};
+    // BM_GETCHECK, as IsDlgButtonChecked sends it.
+    for (int step = STEP_IE; step < STEP_COUNT; ++step)
+        choice.ticked[step] =
+            SendMessageA(GetDlgItem(dialog, COMPONENT_BOX[step]), BM_GETCHECK, 0, 0) != 0;
     HCURSOR kept = SetCursor(LoadCursorA(NULL, IDC_WAIT));
     RunSteps(&choice, steps);
 
@@ -136,10 +128,8 @@ void RunInstallation(HWND dialog, StepOutcomes *steps)
     SetDlgItemTextPolish(dialog, IDC_DETAILS, report);
     SetCursor(kept);
 
-    EnableWindow(GetDlgItem(dialog, IDC_IE), FALSE);
-    EnableWindow(GetDlgItem(dialog, IDC_NETSCAPE), FALSE);
-    EnableWindow(GetDlgItem(dialog, IDC_JAVA_PLUGIN), FALSE);
-    EnableWindow(GetDlgItem(dialog, IDC_DRIVERS), FALSE);
+    for (int step = STEP_IE; step < STEP_COUNT; ++step)
+        EnableWindow(GetDlgItem(dialog, COMPONENT_BOX[step]), FALSE);
     ShowWindow(GetDlgItem(dialog, IDC_READER_LIST), SW_HIDE);
     ShowWindow(GetDlgItem(dialog, IDC_STATUS_DRIVERS), SW_SHOW);
 }

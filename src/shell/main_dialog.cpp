@@ -60,9 +60,15 @@ void UpdateButtonCaptions(HWND dialog)
     SendMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dialog, IDOK), TRUE);
 }
 
+// BM_SETCHECK, as CheckDlgButton sends it.
+void CheckButton(HWND dialog, int id, int checked)
+{
+    SendMessageA(GetDlgItem(dialog, id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
 void Initialise(HWND dialog)
 {
-    SetFocus(GetDlgItem(dialog, IDOK));
+    SendMessageA(dialog, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dialog, IDOK), TRUE);
 
     char title[64];
     FormatTextBounded(title, sizeof title, "Instalator czytnika kart mikroproc. [v%d.%d]",
@@ -74,24 +80,19 @@ void Initialise(HWND dialog)
     // Already centred at the full height by DS_CENTER; the top edge stays.
     ResizeToDetailsState(dialog);
 
-    CheckDlgButton(dialog, IDC_DRIVERS, BST_CHECKED);
-    CheckDlgButton(dialog, IDC_JAVA_PLUGIN, BST_CHECKED);
+    const CommandChoice *choice = g_run->choice;
+    int components = choice != NULL && choice->components != 0
+                         ? choice->components
+                         : COMPONENT_DRIVERS | COMPONENT_JAVA;
+    CheckButton(dialog, IDC_DRIVERS, components & COMPONENT_DRIVERS);
+    CheckButton(dialog, IDC_JAVA_PLUGIN, components & COMPONENT_JAVA);
     ShowWindow(GetDlgItem(dialog, IDC_STATUS_DRIVERS), SW_HIDE);
 
     HWND list = GetDlgItem(dialog, IDC_READER_LIST);
     for (int row = 0; row < READER_ROW_COUNT; ++row)
         SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)READER_LIST[row].text);
-    SendMessageA(list, CB_SETCURSEL, 0, 0);
-
-    const CommandChoice *choice = g_run->choice;
-    if (choice != NULL && choice->components != 0) {
-        CheckDlgButton(dialog, IDC_DRIVERS,
-                       choice->components & COMPONENT_DRIVERS ? BST_CHECKED : BST_UNCHECKED);
-        CheckDlgButton(dialog, IDC_JAVA_PLUGIN,
-                       choice->components & COMPONENT_JAVA ? BST_CHECKED : BST_UNCHECKED);
-    }
-    if (choice != NULL && choice->reader_row >= 0)
-        SendMessageA(list, CB_SETCURSEL, (WPARAM)choice->reader_row, 0);
+    SendMessageA(list, CB_SETCURSEL,
+                 choice != NULL && choice->reader_row >= 0 ? (WPARAM)choice->reader_row : 0, 0);
 }
 
 void ToggleDetails(HWND dialog)

@@ -39,13 +39,12 @@ void AppendEntry(char *report, size_t report_size, const char *header, int resul
 
 // The components' headers begin with COMPONENTS_HEADER, carried once.
 const char COMPONENTS_HEADER[] = "Instalacja komponentów dla ";
-const char *const HEADER[STEP_COUNT] = {
-    "Detekcja/deinstalacja poprzedniego środowiska OCF: ",
-    "MS Internet Explorera: ",
-    "Netscape 4.x: ",
-    "Java Plug-in: ",
-    "Instalacja sterownika czytnika kart: ",
-};
+// Per step, as NthText reads them.
+const char HEADER[] = "Detekcja/deinstalacja poprzedniego środowiska OCF: \0"
+                      "MS Internet Explorera: \0"
+                      "Netscape 4.x: \0"
+                      "Java Plug-in: \0"
+                      "Instalacja sterownika czytnika kart: ";
 // Screen order: the driver runs last but its row is the first one.
 const int SCREEN_ORDER[STEP_COUNT] = {STEP_REMOVAL, STEP_DRIVER, STEP_IE, STEP_NETSCAPE,
                                       STEP_JAVA_PLUGIN};
@@ -66,7 +65,7 @@ void AppendStep(const StepOutcomes *steps, int step, char *report, size_t report
     }
     if (step >= STEP_IE && step <= STEP_JAVA_PLUGIN)
         AppendTextBounded(report, report_size, COMPONENTS_HEADER);
-    AppendEntry(report, report_size, HEADER[step], result, steps->message[step], status,
+    AppendEntry(report, report_size, NthText(HEADER, step), result, steps->message[step], status,
                 entry_end);
 }
 

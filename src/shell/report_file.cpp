@@ -128,6 +128,8 @@ void WriteReportHeader(HANDLE file)
 
 void WriteReportLine(HANDLE file, const char *line)
 {
+    if (file == INVALID_HANDLE_VALUE)
+        return;
     WritePolish(file, line);
     WritePolish(file, "\r\n");
     // A run that is killed, or still waits for its driver, leaves what it did.

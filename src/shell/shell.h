@@ -96,6 +96,10 @@ struct RunFacts {
 // The exit code of a run whose steps left `steps` and whose events `facts`.
 int ExitCodeOfRun(const StepOutcomes *steps, const RunFacts *facts);
 
+// The text at `index` of `texts`, texts one after another, each ended by '\0'
+// (a table without a pointer per text).
+const char *NthText(const char *texts, int index);
+
 // The log's line for a run event (RUN_EVENT_*, as fileops.h tells them),
 // Windows-1250 with names between NAME_BEGIN and NAME_END; 0 when the event
 // has none.
@@ -241,7 +245,7 @@ int RunCheck(HANDLE log, char *reason);
 // BOM) with CRLF lines, each write flushed. The header opens a section; a
 // line is Windows-1250 with names between NAME_BEGIN and NAME_END; the end
 // gives the report's lines (`steps` may be null), the `reason` (may be null)
-// and the exit code.
+// and the exit code. A line for INVALID_HANDLE_VALUE, no log, is dropped.
 HANDLE OpenReportFile(const char *path);
 void WriteReportHeader(HANDLE file);
 void WriteReportLine(HANDLE file, const char *line);

@@ -16,11 +16,10 @@ int ShowMessageBoxPolish(HWND owner, const char *text, const char *caption, UINT
     return MessageBoxW(owner, shown_text, shown_caption, type);
 }
 
+// Both send the control WM_SETTEXT, as SetDlgItemTextW does.
 void SetDlgItemTextPolish(HWND dialog, int control_id, const char *text)
 {
-    wchar_t shown[SHOWN_TEXT_CHARS];
-    WidenPolishText(text, shown, SHOWN_TEXT_CHARS);
-    SetDlgItemTextW(dialog, control_id, shown);
+    SetWindowTextPolish(GetDlgItem(dialog, control_id), text);
 }
 
 void SetWindowTextPolish(HWND window, const char *text)

@@ -2,20 +2,18 @@
 
 #include <windows.h>
 
-static const char *const UNDONE_LINE[] = {
-    "Przywrócono: ",
-    "Przy restarcie: ",
-    "Zmieniony, pozostawiono: ",
-    "W użyciu, pozostawiono: ",
-    "Błąd przywracania: ",
-};
-static const char *const UNDONE_REASON[] = {
-    "",
-    "Konieczny restart komputera",
-    "Pozostawiono pliki zmienione od instalacji",
-    "Pozostawiono pliki w użyciu",
-    "Błąd przywracania",
-};
+// Per UNDONE_*, as NthText reads them.
+static const char UNDONE_LINE[] = "Przywrócono: \0"
+                                  "Przy restarcie: \0"
+                                  "Zmieniony, pozostawiono: \0"
+                                  "W użyciu, pozostawiono: \0"
+                                  "Błąd przywracania: \0"
+                                  "Wspólny, pozostawiono: ";
+static const char UNDONE_REASON[] = "\0"
+                                    "Konieczny restart komputera\0"
+                                    "Pozostawiono pliki zmienione od instalacji\0"
+                                    "Pozostawiono pliki w użyciu\0"
+                                    "Błąd przywracania";
 static const int UNDONE_CODE[] = {0, EXIT_RESTART_REQUIRED, EXIT_WARNING, EXIT_WARNING,
                                  EXIT_STEP_FAILED};
 
@@ -49,22 +47,17 @@ int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
         CancelOwnRenames(folder, &record);
     for (int i = 0; worst != UNDONE_FAILED && i < record.count; ++i) {
         int undone = UndoRecordedFile(folder, &record, i);
-        const char *said = "Wspólny, pozostawiono: ";
-        if (undone != UNDONE_SHARED) {
-            said = UNDONE_LINE[undone];
-            if (undone > worst)
-                worst = undone;
-        }
-        FormatTextBounded(line, sizeof line, "%s" NAME_BEGIN "%s" NAME_END, said,
-                          record.entry[i].path);
-        if (log != INVALID_HANDLE_VALUE)
-            WriteReportLine(log, line);
+        if (undone != UNDONE_SHARED && undone > worst)
+            worst = undone;
+        FormatTextBounded(line, sizeof line, "%s" NAME_BEGIN "%s" NAME_END,
+                          NthText(UNDONE_LINE, undone), record.entry[i].path);
+        WriteReportLine(log, line);
     }
     // A failure keeps the record, so that the uninstall can be run again.
     if (worst != UNDONE_FAILED)
         Unregister(folder);
     code = UNDONE_CODE[worst];
-    CopyTextBounded(reason, REASON_SIZE, UNDONE_REASON[worst]);
+    CopyTextBounded(reason, REASON_SIZE, NthText(UNDONE_REASON, worst));
 
 done:
     FreeRecord(&record);

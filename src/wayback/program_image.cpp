@@ -75,7 +75,7 @@ int WriteProgramCopy(const char *path)
     }
     // Run from the copy, the copy already is the program.
     if (same)
-        return 1;
+        return (int)g_program.size;
     FormatTextBounded(fresh, sizeof fresh, "%s.new", path);
     file = CreateFileA(fresh, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_WRITE_THROUGH, NULL);
@@ -85,7 +85,7 @@ int WriteProgramCopy(const char *path)
                 written == g_program.size;
     CloseHandle(file);
     if (whole && MoveFileExA(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return 1;
+        return (int)g_program.size;
     DeleteFileA(fresh);
     return 0;
 }

@@ -67,6 +67,13 @@ int LoadRecord(const char *folder, RunRecord *record)
     return loaded;
 }
 
+// Never through a link that another has put in the folder.
+static HANDLE OpenForWriting(const char *path, DWORD disposition)
+{
+    return CreateFileA(path, GENERIC_WRITE, 0, NULL, disposition, FILE_FLAG_OPEN_REPARSE_POINT,
+                       NULL);
+}
+
 static int WriteEntry(HANDLE file, const RecordEntry *entry)
 {
     char line[RECORD_LINE_SIZE];
@@ -83,8 +90,7 @@ int SaveRecord(const char *folder, const RunRecord *record)
     if (!PathInRecordFolder(folder, "record.txt", path) ||
         !PathInRecordFolder(folder, "record.new", fresh))
         return 0;
-    HANDLE file = CreateFileA(fresh, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                              FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    HANDLE file = OpenForWriting(fresh, CREATE_ALWAYS);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     int written = 1;
@@ -117,8 +123,7 @@ static int KeepCopy(const char *folder, const char *source, unsigned char *diges
         return 0;
     // A read-only original's copy too.
     SetFileAttributesA(kept, FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = CreateFileA(kept, GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    HANDLE file = OpenForWriting(kept, OPEN_EXISTING);
     if (file != INVALID_HANDLE_VALUE) {
         flushed = FlushFileBuffers(file);
         CloseHandle(file);
@@ -126,7 +131,7 @@ static int KeepCopy(const char *folder, const char *source, unsigned char *diges
     return flushed;
 }
 
-static void WriteRegistration(const char *folder, const char *copy, int count);
+static void WriteRegistration(const char *folder, const char *copy, int copy_size, int count);
 
 // Before the run's first change: the folder, the program's copy and its
 // registration, and the record rewritten whole (no torn line, no gone home),
@@ -139,16 +144,28 @@ static void StartWayBack(Recording *recording)
     CreateDirectoryA(folder, NULL);
     // A reinstall before the uninstall's restart keeps them.
     CancelOwnRenames(folder, NULL);
-    if (PathInRecordFolder(folder, "instalator.exe", path) && WriteProgramCopy(path)) {
-        WriteRegistration(folder, path, recording->record.count);
+    int copy_size = PathInRecordFolder(folder, "instalator.exe", path) ? WriteProgramCopy(path) : 0;
+    if (copy_size > 0) {
+        WriteRegistration(folder, path, copy_size, recording->record.count);
         recording->registered = 1;
     }
     if (!SaveRecord(folder, &recording->record) ||
         !PathInRecordFolder(folder, "record.txt", path))
         return;
-    recording->journal = CreateFileA(path, GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
-                                     FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+    recording->journal = OpenForWriting(path, OPEN_EXISTING);
     SetFilePointer(recording->journal, 0, NULL, FILE_END);
+}
+
+// A file that the run may create, appended; null when there is no room.
+static RecordEntry *AddNewEntry(Recording *recording, const char *path)
+{
+    RecordEntry *entry = GrowRecord(&recording->record);
+    if (entry == NULL)
+        return NULL;
+    CopyTextBounded(entry->path, PATH_BUFFER_SIZE, path);
+    entry->kind = RECORD_NEW;
+    entry->left = LEFT_UNKNOWN;
+    return entry;
 }
 
 // 1 when the file may change: its entry, and a copy of what was there,
@@ -172,12 +189,9 @@ static int KeepOriginal(Recording *recording, const char *path)
         entry->left = LEFT_UNKNOWN;
         return AppendEntry(recording, entry);
     }
-    RecordEntry *entry = IsRecordPath(path, strlen(path)) ? GrowRecord(record) : NULL;
+    RecordEntry *entry = IsRecordPath(path, strlen(path)) ? AddNewEntry(recording, path) : NULL;
     if (entry == NULL)
         return 0;
-    CopyTextBounded(entry->path, PATH_BUFFER_SIZE, path);
-    entry->kind = RECORD_NEW;
-    entry->left = LEFT_UNKNOWN;
     if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
         FormatTextBounded(source, sizeof source, "%s.ocf-bak", path);
         if (!IsFile(source))
@@ -193,13 +207,8 @@ static int KeepOriginal(Recording *recording, const char *path)
     if (entry->kind == RECORD_NEW || strcmp(source, path) == 0 ||
         FindRecordEntry(record, source) >= 0)
         return 1;
-    entry = GrowRecord(record);
-    if (entry == NULL)
-        return 0;
-    CopyTextBounded(entry->path, PATH_BUFFER_SIZE, source);
-    entry->kind = RECORD_NEW;
-    entry->left = LEFT_UNKNOWN;
-    return AppendEntry(recording, entry);
+    entry = AddNewEntry(recording, source);
+    return entry != NULL && AppendEntry(recording, entry);
 }
 
 int RecordRunEvent(int event, const char *path, const char *detail, long long number,
@@ -245,14 +254,13 @@ int StartRecording(Recording *recording)
     if (!ReadRecordFolder(recording->folder) || !LoadRecord(recording->folder, &recording->record))
         return 0;
     RunRecord *record = &recording->record;
-    for (int i = 0; i < record->count;) {
-        if (GetFileAttributesA(record->entry[i].path) == INVALID_FILE_ATTRIBUTES &&
-            GetLastError() == ERROR_PATH_NOT_FOUND)
-            memmove(&record->entry[i], &record->entry[i + 1],
-                    (size_t)(record->count-- - i - 1) * sizeof *record->entry);
-        else
-            ++i;
+    int kept = 0;
+    for (int i = 0; i < record->count; ++i) {
+        if (GetFileAttributesA(record->entry[i].path) != INVALID_FILE_ATTRIBUTES ||
+            GetLastError() != ERROR_PATH_NOT_FOUND)
+            record->entry[kept++] = record->entry[i];
     }
+    record->count = kept;
     return 1;
 }
 
@@ -282,7 +290,7 @@ int ChangeSharedCount(const char *path, int change)
 // Apps & features, all but DisplayVersion: the uninstall is offered from the
 // run's first change on, and an engine that detects the install by its
 // version sees this version only once a run of it has ended.
-static void WriteRegistration(const char *folder, const char *copy, int count)
+static void WriteRegistration(const char *folder, const char *copy, int copy_size, int count)
 {
     static const char NAMES[] = "DisplayName\0Publisher\0InstallLocation\0"
                                 "DisplayIcon\0InstallDate\0UninstallString\0"
@@ -291,7 +299,6 @@ static void WriteRegistration(const char *folder, const char *copy, int count)
     char date[16];
     char command[PATH_BUFFER_SIZE + 32];
     char quiet_command[PATH_BUFFER_SIZE + 40];
-    WIN32_FILE_ATTRIBUTE_DATA data;
     SYSTEMTIME now;
     HKEY key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, NULL, 0,
@@ -305,10 +312,7 @@ static void WriteRegistration(const char *folder, const char *copy, int count)
         PROGRAM_TITLE, "Instalator czytnika kart", folder, copy, date, command, quiet_command};
     // The program's copy; the originals are a few small files.
     const DWORD numbers[VALUE_COUNT - TEXT_COUNT] = {
-        (GetFileAttributesExA(copy, GetFileExInfoStandard, &data)
-             ? (data.nFileSizeLow + 1023) / 1024
-             : 0) + (DWORD)count / 8 + 8,
-        1, 1};
+        (DWORD)(copy_size + 1023) / 1024 + (DWORD)count / 8 + 8, 1, 1};
     const char *name = NAMES;
     for (int i = 0; i < VALUE_COUNT; ++i, name += strlen(name) + 1) {
         if (i < TEXT_COUNT)

@@ -37,6 +37,13 @@ static int PutBack(const char *kept, const char *path)
                : UNDONE_FAILED;
 }
 
+static int DeleteNowOrAtRestart(const char *path)
+{
+    if (DeleteFileA(path))
+        return UNDONE;
+    return MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) ? UNDONE_AT_RESTART : UNDONE_FAILED;
+}
+
 int UndoRecordedFile(const char *folder, RunRecord *record, int index)
 {
     unsigned char now_digest[SHA256_SIZE];
@@ -68,23 +75,20 @@ int UndoRecordedFile(const char *folder, RunRecord *record, int index)
     case RESTORE_PUT_BACK:
         return PutBack(kept, entry->path);
     case RESTORE_DELETE:
-        if (DeleteFileA(entry->path))
-            return UNDONE;
-        return MoveFileExA(entry->path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT) ? UNDONE_AT_RESTART
-                                                                            : UNDONE_FAILED;
+        return DeleteNowOrAtRestart(entry->path);
     case RESTORE_LEAVE_CHANGED:
         return UNDONE_CHANGED;
     }
     return UNDONE;
 }
 
-static int DeleteInFolder(const char *folder, const char *name)
+static void DeleteInFolder(const char *folder, const char *name)
 {
     char path[PATH_BUFFER_SIZE];
     if (!PathInRecordFolder(folder, name, path))
-        return 0;
+        return;
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileA(path) || MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+    DeleteNowOrAtRestart(path);
 }
 
 // Every file of the folder: kept originals of runs cut short too.

@@ -133,8 +133,8 @@ void FinishRecording(Recording *recording);
 // alone would still leave the moment between the process's creation and the
 // open; a signature is no part of the image, and older signed releases carry
 // one too. WriteProgramCopy writes the kept bytes to a new name beside `path`
-// and moves them over it: 1 when the copy is there, also when the program
-// runs from that very copy. When the file did not match it writes nothing and
+// and moves them over it: the copy's size in bytes when it is there, also
+// when the program runs from that very copy; 0 otherwise. When the file did not match it writes nothing and
 // tells RUN_EVENT_NO_WAY_BACK.
 int CaptureProgramImage(void);
 int WriteProgramCopy(const char *path);
