@@ -26,7 +26,7 @@ reviewed="
 ADVAPI32.DLL RegCloseKey RegEnumKeyA RegOpenKeyExA RegQueryValueExA
 ADVAPI32.DLL RegCreateKeyExA RegDeleteKeyExA RegDeleteValueA RegSetValueExA
 ADVAPI32.DLL RegQueryValueExW RegSetValueExW
-KERNEL32.DLL FlushFileBuffers SetFilePointer GetFileAttributesExA GetLocalTime
+KERNEL32.DLL FlushFileBuffers SetFilePointer GetLocalTime
 ADVAPI32.DLL ConvertStringSecurityDescriptorToSecurityDescriptorA CryptAcquireContextA
 ADVAPI32.DLL CryptCreateHash CryptDestroyHash CryptGetHashParam CryptHashData CryptReleaseContext
 ADVAPI32.DLL EqualSid GetAce GetKernelObjectSecurity
@@ -46,19 +46,19 @@ KERNEL32.DLL GetModuleFileNameW GetShortPathNameW LoadResource LocalFree LockRes
 KERNEL32.DLL MoveFileExA ReadFile RemoveDirectoryA SetCurrentDirectoryA SizeofResource
 KERNEL32.DLL WideCharToMultiByte ExpandEnvironmentStringsA FreeEnvironmentStringsA GetCurrentProcess
 KERNEL32.DLL GetEnvironmentStrings GetACP lstrcmpW
-KERNEL32.DLL GetTempPathW GetVolumeInformationByHandleW FindFirstFileW FindNextFileW
+KERNEL32.DLL GetTempPathW GetVolumeInformationByHandleW
 KERNEL32.DLL SetFileTime GetFileAttributesW FreeEnvironmentStringsW GetCurrentDirectoryW GetEnvironmentStringsW
-USER32.DLL CheckDlgButton DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
-USER32.DLL IsDlgButtonChecked LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
-USER32.DLL SetDlgItemTextW SetFocus SetWindowTextW ShowWindow GetClientRect MapDialogRect PostMessageA
+USER32.DLL DialogBoxParamW EnableWindow EndDialog GetDlgItem GetWindowRect
+USER32.DLL LoadCursorA MessageBoxW MoveWindow SendMessageA SetCursor
+USER32.DLL SetWindowTextW ShowWindow GetClientRect MapDialogRect PostMessageA
 ADVAPI32.DLL GetSecurityInfo GetUserNameW
 KERNEL32.DLL CreateMutexA GetCommandLineW GetSystemTime GetVersionExW SetEndOfFile WriteFile
 KERNEL32.DLL SetEnvironmentVariableA
 KERNEL32.DLL CreateFileW
 KERNEL32.DLL GetStdHandle GetFileType
-MSVCRT.DLL strcspn wcscpy wcscspn wcslen wcsncat
-MSVCRT.DLL free memmove realloc
-MSVCRT.DLL _chdir _stricmp _strnicmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
+MSVCRT.DLL strcspn wcscpy wcscspn wcslen
+MSVCRT.DLL free realloc
+MSVCRT.DLL _stricmp _vsnprintf memcmp memcpy memset strchr strcmp strlen
 "
 allowed=$(echo "$reviewed" | awk 'NF { for (i = 2; i <= NF; ++i) print $1 "!" $i }' | sort -u)
 
