@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdio.h>
 #include <string.h>
 #include <string>
 #include <vector>
@@ -181,45 +182,27 @@ TEST(Record, OnlyTheProgramsOwnQueuedOperationsAreCancelled)
 }
 
 // A small PE32+ as the linker lays it out (.text with one pointer to relocate,
-// .idata with its import address table, .reloc), and its image as the loader
-// maps it at `base`.
-void Put(std::string &bytes, size_t at, unsigned long long value, int size)
-{
-    for (int i = 0; i < size; ++i)
-        bytes[at + i] = (char)(value >> 8 * i);
-}
+// .idata with its import address table, .reloc) and its image as the loader
+// maps it at a base: the fuzz target's seeds (fuzz/make_seeds.py), each a
+// 64-bit base, a 32-bit file size, the file, then the image.
+struct SmallProgram {
+    std::string file, image;
+};
 
-std::string SmallProgram()
+SmallProgram ReadSeed(const char *name)
 {
-    std::string file(0x800, '\0');
-    Put(file, 0x3C, 0x40, 4);
-    const unsigned long long fields[][3] = {
-        {0x40, 0x4550, 4}, {0x46, 3, 2}, {0x54, 240, 2}, {0x58, 0x20B, 2},
-        {0x70, 0x140000000, 8}, {0x94, 0x200, 4}, {0xC4, 16, 4},
-        {0xF0, 0x3000, 4}, {0xF4, 12, 4}, {0x128, 0x2000, 4}, {0x12C, 16, 4},
-        // Each section: its size in memory, its place there, in the file, and its place in it.
-        {0x150, 0x100, 4}, {0x154, 0x1000, 4}, {0x158, 0x200, 4}, {0x15C, 0x200, 4},
-        {0x178, 0x40, 4}, {0x17C, 0x2000, 4}, {0x180, 0x200, 4}, {0x184, 0x400, 4},
-        {0x1A0, 12, 4}, {0x1A4, 0x3000, 4}, {0x1A8, 0x200, 4}, {0x1AC, 0x600, 4},
-        {0x210, 0x140001080, 8}, {0x600, 0x1000, 4}, {0x604, 12, 4}, {0x608, 0xA010, 2}};
-    for (size_t i = 0x200; i < 0x300; ++i)
-        file[i] = (char)(i * 7 + 1);
-    for (const auto &field : fields)
-        Put(file, field[0], field[1], (int)field[2]);
-    return file;
-}
-
-std::string Loaded(const std::string &file, unsigned long long base)
-{
-    std::string image(0x4000, '\0');
-    image.replace(0, 0x200, file, 0, 0x200);
-    image.replace(0x1000, 0x100, file, 0x200, 0x100);
-    image.replace(0x2000, 0x40, file, 0x400, 0x40);
-    image.replace(0x3000, 12, file, 0x600, 12);
-    Put(image, 0x70, base, 8);
-    Put(image, 0x1010, 0x140001080 + (base - 0x140000000), 8);
-    Put(image, 0x2000, 0x7FFA12345678, 8);
-    return image;
+    std::string seed;
+    FILE *input = fopen((std::string(IMAGE_SEEDS "/") + name).c_str(), "rb");
+    for (int c; input != nullptr && (c = fgetc(input)) != EOF;)
+        seed += (char)c;
+    if (input != nullptr)
+        fclose(input);
+    size_t size = 0;
+    for (int i = 11; seed.size() >= 12 && i >= 8; --i)
+        size = size << 8 | (unsigned char)seed[i];
+    if (seed.size() < 12 + size)
+        return {};
+    return {seed.substr(12, size), seed.substr(12 + size)};
 }
 
 TEST(ProgramImage, AFileMatchesOnlyWhatTheLoaderMapsOfIt)
@@ -246,9 +229,10 @@ TEST(ProgramImage, AFileMatchesOnlyWhatTheLoaderMapsOfIt)
         {0, 0x700, moved, moved, false},
         {0, -1, moved, moved, false},
     };
+    ASSERT_EQ(ReadSeed("relocated").file.size(), 0x800u);
     for (const auto &c : cases) {
-        std::string file = SmallProgram();
-        const std::string image = Loaded(file, c.mapped_base);
+        std::string file = ReadSeed("relocated").file;
+        const std::string image = ReadSeed(c.mapped_base == moved ? "relocated" : "preferred").image;
         if (c.changed != 0)
             file[c.changed] ^= 1;
         file.resize(file.size() - c.cut);
