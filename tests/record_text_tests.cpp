@@ -205,14 +205,10 @@ SmallProgram ReadSeed(const char *name)
     return {seed.substr(12, size), seed.substr(12 + size)};
 }
 
-// A certificate table entry of `size` bytes whose length field says `length`,
-// padded to 8.
+// A certificate table entry of `size` bytes whose length field says `length`.
 std::string Certificate(unsigned size, unsigned length)
 {
-    std::string entry((size + 7) & ~7u, '\0');
-    memcpy(&entry[0], &length, 4);
-    memcpy(&entry[4], "\x00\x02\x02\x00xyz", size > 8 ? 8 : size - 4);
-    return entry;
+    return std::string((const char *)&length, 4) + std::string(size - 4, '\0');
 }
 
 TEST(ProgramImage, AFileMatchesOnlyWhatTheLoaderMapsOfIt)
@@ -224,10 +220,8 @@ TEST(ProgramImage, AFileMatchesOnlyWhatTheLoaderMapsOfIt)
         long long cut;   // bytes cut off the file (< 0: added)
         unsigned long long base, mapped_base;
         bool matches;
-        // A signature: the headers' security directory, and what follows the
-        // sections, which then end at 0x7FC.
-        unsigned at, size;
-        std::string table;
+        unsigned at, size;  // the security directory; with one the sections end at 0x7FC
+        std::string table;  // after the sections
     } cases[] = {
         {0, 0, moved, moved, true},
         {0, 0, preferred, preferred, true},
@@ -244,7 +238,7 @@ TEST(ProgramImage, AFileMatchesOnlyWhatTheLoaderMapsOfIt)
         {0, 0x700, moved, moved, false},
         {0, -1, moved, moved, false},
         {0, 0, moved, moved, true, 0x800, 16, one},
-        {0, 0, moved, moved, true, 0x800, 40, one + Certificate(20, 20)},
+        {0, 0, moved, moved, true, 0x800, 40, one + Certificate(24, 20)},
         {0, 4, moved, moved, false, 0x7FC, 16, one},  // not 8-aligned
         {0, 0, moved, moved, false, 0x800, 24, one},
         {0, 0, moved, moved, false, 0x800, 8, Certificate(8, 4)},
@@ -269,7 +263,7 @@ TEST(ProgramImage, AFileMatchesOnlyWhatTheLoaderMapsOfIt)
         EXPECT_EQ(ImageMatchesFile((const unsigned char *)file.data(), file.size(),
                                    (const unsigned char *)image.data(), image.size(), c.base),
                   c.matches)
-            << c.changed << " " << c.cut << " " << c.at << " " << c.table.size();
+            << c.changed << " " << c.cut << " " << c.at << " " << c.size;
     }
 }
 
