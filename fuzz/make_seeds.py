@@ -211,6 +211,12 @@ def image():
     f = small_program()
     for name, base in {"relocated": 0x7FF612340000, "preferred": 0x140000000}.items():
         write("image", name, struct.pack("<QI", base, len(f)) + f + loaded(f, base))
+    # Signed: the sections end at 0x7FC, two certificate entries follow at 0x800.
+    struct.pack_into("<II", f, 0xE8, 0x800, 40)
+    struct.pack_into("<I", f, 0x1A8, 0x1FC)
+    table = struct.pack("<IHH8x", 16, 0x200, 2) + struct.pack("<IHH12x4x", 20, 0x200, 2)
+    base = 0x7FF612340000
+    write("image", "signed", struct.pack("<QI", base, len(f) + 40) + f + table + loaded(f, base))
 
 
 if __name__ == "__main__":

@@ -102,7 +102,8 @@ TEST_F(Installer, YesOpensTheDialogReadyToInstall)
 }
 
 // "Instaluj" beside another installer runs nothing and keeps the dialog; once
-// that installer has ended, it runs.
+// that installer has ended, it runs. A window that was alone holds off a quiet
+// run while its own run goes on.
 TEST_F(Installer, InstallWaitsForAnotherInstallerToEnd)
 {
     HANDLE other = CreateMutexA(nullptr, FALSE, "Global\\Instalator.CzytnikKart");
@@ -121,6 +122,19 @@ TEST_F(Installer, InstallWaitsForAnotherInstallerToEnd)
     CloseHandle(other);
     SendMessageA(GetDlgItem(dialog, IDC_DRIVERS), BM_SETCHECK, BST_UNCHECKED, 0);
     ASSERT_TRUE(RunInstallation(dialog));
+    CloseAfterRun(dialog);
+
+    const std::string java = package / "jre\\bin\\java";
+    RegisterJavaHome(package / "jre", "", "Java Runtime Environment");
+    ASSERT_TRUE(WriteTextFile(java + ".wait", "") && (dialog = OpenDialog()) != nullptr);
+    SendMessageA(GetDlgItem(dialog, IDC_DRIVERS), BM_SETCHECK, BST_UNCHECKED, 0);
+    PressButton(dialog, IDOK);
+    for (int waited = 0; waited < WINDOW_TIMEOUT_MS && !FileExists(java + ".calls"); waited += 50)
+        Sleep(50);
+    ChildProcess quiet(package / "instalator.exe", package.path(), "/quiet");
+    EXPECT_EQ(quiet.WaitForExit(WINDOW_TIMEOUT_MS), 1618u);
+    DeleteFileA((java + ".wait").c_str());
+    ASSERT_TRUE(WaitForText(dialog, IDCANCEL, "&Zamknij", 120000));
     CloseAfterRun(dialog);
 }
 

@@ -205,14 +205,23 @@ SmallProgram ReadSeed(const char *name)
     return {seed.substr(12, size), seed.substr(12 + size)};
 }
 
+// A certificate table entry of `size` bytes whose length field says `length`.
+std::string Certificate(unsigned size, unsigned length)
+{
+    return std::string((const char *)&length, 4) + std::string(size - 4, '\0');
+}
+
 TEST(ProgramImage, AFileMatchesOnlyWhatTheLoaderMapsOfIt)
 {
     const unsigned long long moved = 0x7FF612340000, preferred = 0x140000000;
+    const std::string one = Certificate(16, 16);
     const struct {
         size_t changed;  // the file's byte changed, 0 for none
         long long cut;   // bytes cut off the file (< 0: added)
         unsigned long long base, mapped_base;
         bool matches;
+        unsigned at, size;  // the security directory; with one the sections end at 0x7FC
+        std::string table;  // after the sections
     } cases[] = {
         {0, 0, moved, moved, true},
         {0, 0, preferred, preferred, true},
@@ -228,18 +237,33 @@ TEST(ProgramImage, AFileMatchesOnlyWhatTheLoaderMapsOfIt)
         {0, 1, moved, moved, false},
         {0, 0x700, moved, moved, false},
         {0, -1, moved, moved, false},
+        {0, 0, moved, moved, true, 0x800, 16, one},
+        {0, 0, moved, moved, true, 0x800, 40, one + Certificate(24, 20)},
+        {0, 4, moved, moved, false, 0x7FC, 16, one},  // not 8-aligned
+        {0, 0, moved, moved, false, 0x800, 24, one},
+        {0, 0, moved, moved, false, 0x800, 8, Certificate(8, 4)},
+        {0, 0, moved, moved, false, 0x800, 16, Certificate(16, 24)},
+        {0, 0, moved, moved, false, 0x800, 16, one + '\0'},
+        {0x7FD, 0, moved, moved, false, 0x800, 16, one},  // padding before it
+        {0, 0, moved, moved, false, 0x700, 0x110, one},   // in a section
     };
     ASSERT_EQ(ReadSeed("relocated").file.size(), 0x800u);
     for (const auto &c : cases) {
         std::string file = ReadSeed("relocated").file;
-        const std::string image = ReadSeed(c.mapped_base == moved ? "relocated" : "preferred").image;
+        std::string image = ReadSeed(c.mapped_base == moved ? "relocated" : "preferred").image;
+        for (std::string *bytes : {&file, &image}) {
+            const unsigned fields[] = {c.at, c.size, c.size ? 0x1FCu : 0x200u};
+            memcpy(&(*bytes)[0xE8], fields, 8);
+            memcpy(&(*bytes)[0x1A8], &fields[2], 4);
+        }
         if (c.changed != 0)
             file[c.changed] ^= 1;
         file.resize(file.size() - c.cut);
+        file += c.table;
         EXPECT_EQ(ImageMatchesFile((const unsigned char *)file.data(), file.size(),
                                    (const unsigned char *)image.data(), image.size(), c.base),
                   c.matches)
-            << c.changed << " " << c.cut;
+            << c.changed << " " << c.cut << " " << c.at << " " << c.size;
     }
 }
 

@@ -141,5 +141,28 @@ int ImageMatchesFile(const unsigned char *file, size_t file_size, const unsigned
             }
         }
     }
-    return raw_end == file_size && site == NO_SITE;
+    if (site != NO_SITE)
+        return 0;
+    // A signature: the certificate table that the headers name, 8-aligned
+    // after the sections, zero padding before it, and nothing after it.
+    unsigned long long at = raw_end, end = raw_end;
+    unsigned long long signature = Read32(directory + 4 * 8 + 4);
+    if (signature != 0) {
+        at = Read32(directory + 4 * 8);
+        end = at + signature;
+        if (at != ((raw_end + 7) & ~7ULL) || end != file_size)
+            return 0;
+    }
+    for (; raw_end < at; ++raw_end) {
+        if (file[raw_end] != 0)
+            return 0;
+    }
+    // WIN_CERTIFICATE entries, each 8-aligned, the last one ending the table.
+    while (at < end) {
+        unsigned long long length = end - at >= 8 ? Read32(file + at) : 0;
+        if (length < 8)
+            return 0;
+        at += (length + 7) & ~7ULL;
+    }
+    return at == file_size;
 }

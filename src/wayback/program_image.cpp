@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+enum { SIGNATURE_SIZE_MAX = 1 << 20 };
+
 // The file that matched the image, kept for every run of the process; null
 // when it did not match or could not be read. Its volume and index tell the
 // copy that the program runs from.
@@ -20,6 +22,10 @@ int CaptureProgramImage(void)
     const unsigned char *image = (const unsigned char *)GetModuleHandleA(NULL);
     const IMAGE_NT_HEADERS64 *headers =
         (const IMAGE_NT_HEADERS64 *)(image + ((const IMAGE_DOS_HEADER *)image)->e_lfanew);
+    // A signed file ends in the certificate table that its headers name, after
+    // the sections (within SizeOfImage), 8-aligned. Real ones are some kilobytes;
+    // a larger one is refused rather than read.
+    DWORD signature = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size;
     DWORD length = GetModuleFileNameW(NULL, self, PATH_BUFFER_SIZE);
     if (length == 0 || length >= PATH_BUFFER_SIZE)
         goto done;
@@ -29,7 +35,8 @@ int CaptureProgramImage(void)
     if (file == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file, &information) ||
         (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
         information.nNumberOfLinks != 1 || information.nFileSizeHigh != 0 ||
-        information.nFileSizeLow > headers->OptionalHeader.SizeOfImage)
+        signature > SIGNATURE_SIZE_MAX ||
+        information.nFileSizeLow > headers->OptionalHeader.SizeOfImage + 8 + signature)
         goto done;
     bytes = (unsigned char *)GlobalAlloc(GMEM_FIXED, information.nFileSizeLow);
     // The program's own data is compared too: nothing of it is written before.

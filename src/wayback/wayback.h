@@ -81,7 +81,9 @@ int OwnPendingRename(const char *source, int deletion, const char *folder,
 // and every section with the file's base relocations applied, but for the
 // import address table, which the loader writes. Every byte of the file must
 // be so vouched for: a file longer or shorter than its headers and sections,
-// or with padding that is not zero, does not match.
+// or with padding that is not zero, does not match; but for a signature, the
+// well-formed certificate table that the headers' security directory names,
+// 8-aligned after the sections (the loader maps none of it).
 int ImageMatchesFile(const unsigned char *file, size_t file_size, const unsigned char *image,
                      size_t image_size, unsigned long long actual_base);
 

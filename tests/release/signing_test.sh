@@ -2,10 +2,11 @@
 # Signs a copy of the installer with scripts/sign.sh and a throwaway
 # self-signed certificate, its password on standard input; checks the signature
 # with osslsigncode (and that a tampered copy fails the check), then runs the
-# signed copy under Wine.
-#   signing_test.sh INSTALLER DECLINE_START WINE_RUN SCRATCH_DIR
+# signed copy under Wine: declined, then a quiet install whose registered copy
+# must be the signed file, and the registered uninstall.
+#   signing_test.sh INSTALLER DECLINE_START WINE_RUN SCRATCH_DIR WINE_PREFIX
 set -euo pipefail
-installer=$1 decline_start=$2 wine_run=$3 scratch=$4
+installer=$1 decline_start=$2 wine_run=$3 scratch=$4 prefix=$5
 repo_root=$(cd "$(dirname "$0")/../.." && pwd)
 
 rm -rf "$scratch"
@@ -33,7 +34,24 @@ if osslsigncode verify -CAfile cert.pem -in tampered.exe >/dev/null 2>&1; then
     echo "FAIL: a tampered copy still verifies" >&2; exit 1
 fi
 
-# Wine's test user must read the signed copy.
+# Wine's test user must read the signed copy, in a package of its own.
+cp -r "$(dirname "$installer")" package
+cp instalator.exe package/
 chmod -R a+rX "$scratch"
 "$wine_run" "$decline_start" "Z:${scratch//\//\\}\\instalator.exe"
-echo "signed copy verified and ran"
+
+placed() { sha256sum "$prefix"/drive_c/windows/system32/ocf* 2>/dev/null || true; }
+before=$(placed)
+# No Java home: the step's warning, exit 1, yet the bridges are placed.
+status=0
+"$wine_run" "Z:${scratch//\//\\}\\package\\instalator.exe" /quiet || status=$?
+[ "$status" -eq 1 ] && [ "$(placed)" != "$before" ] || {
+    echo "FAIL: the signed program's install: exit $status" >&2; exit 1; }
+cmp instalator.exe "$prefix/drive_c/Program Files/Instalator czytnika kart/instalator.exe" || {
+    echo "FAIL: the registered copy is not the signed program" >&2; exit 1; }
+"$wine_run" "C:\\Program Files\\Instalator czytnika kart\\instalator.exe" /uninstall /quiet || {
+    echo "FAIL: the registered uninstall: exit $?" >&2; exit 1; }
+[ "$(placed)" = "$before" ] || { echo "FAIL: files not brought back" >&2; exit 1; }
+# The copy and its folder go at the restart.
+"$wine_run" wineboot -r
+echo "signed copy verified, ran, installed and was uninstalled"
