@@ -706,4 +706,89 @@ TEST_F(Unattended, TheWindowTakesItsTicksAndReaderFromTheCommandLine)
         << shown;
 }
 
+// The MSI under Wine's msiexec: the same quiet run, from the MSI's own folder,
+// behind one Apps & features entry, taken back by the program's uninstall.
+class Msi : public Unattended {
+protected:
+    void TearDown() override
+    {
+        for (const char *msi : {INSTALATOR_MSI, NEWER_MSI})
+            Msiexec("/x \"" + WindowsPath(msi) + "\" /qn");
+        Unattended::TearDown();
+    }
+
+    DWORD Msiexec(const std::string &command)
+    {
+        return ChildProcess(JoinPath(SystemDirectory(), "msiexec.exe"), machine.path(), command)
+            .WaitForExit(100000);
+    }
+
+    // Visible entries of this installer: key and DisplayVersion.
+    std::vector<std::string> Entries()
+    {
+        std::vector<std::string> found;
+        HKEY all;
+        char key[256];
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                      0, KEY_READ | KEY_WOW64_64KEY, &all);
+        for (DWORD i = 0; RegEnumKeyA(all, i, key, sizeof key) == ERROR_SUCCESS; ++i) {
+            char name[256] = "", version[64] = "";
+            DWORD hidden = 0, size = sizeof name;
+            RegGetValueA(all, key, "DisplayName", RRF_RT_REG_SZ, nullptr, name, &size);
+            size = sizeof version;
+            RegGetValueA(all, key, "DisplayVersion", RRF_RT_REG_SZ, nullptr, version, &size);
+            size = sizeof hidden;
+            RegGetValueA(all, key, "SystemComponent", RRF_RT_REG_DWORD, nullptr, &hidden, &size);
+            if (strstr(name, "czytnika kart") != nullptr && hidden != 1)
+                found.push_back(std::string(key) + " " + version);
+        }
+        RegCloseKey(all);
+        return found;
+    }
+
+    const std::string install = "/i \"" + WindowsPath(INSTALATOR_MSI) + "\" /qn";
+};
+
+TEST_F(Msi, InstallRunsTheQuietInstallBehindOneEntryAndUninstallTakesItBack)
+{
+    const std::vector<std::string> before = Touched(jre);
+    const std::string verbose = machine / "msi.log";
+    const DWORD installed = Msiexec(install + " /l*v \"" + verbose + "\"");
+    EXPECT_TRUE(installed == 0 || installed == 3010) << installed;
+    for (const char *name : {"ocfpcsc1.dll", "ocfpcsc164.dll", "ocfpcsc1_64.dll"})
+        EXPECT_TRUE(FileExists(JoinPath(SystemDirectory(), name))) << name;
+    EXPECT_TRUE(FileExists(JoinPath(jre, "lib\\ext\\ocf1.2.jar")));
+    EXPECT_EQ(Entries(), std::vector<std::string>{MSI_PRODUCT_CODE " 2.8.0.0"});
+    // The program's own lines.
+    EXPECT_NE(ReadTextFile(verbose).find(JoinPath(jre, "lib\\ext\\ocf1.2.jar")),
+              std::string::npos);
+    EXPECT_EQ(ChildProcess(PROGRAM_COPY, machine.path(), "/check").WaitForExit(60000), 0u);
+
+    EXPECT_EQ(Msiexec("/x " MSI_PRODUCT_CODE " /qn"), 0u);
+    EXPECT_EQ(Touched(jre), before);
+    EXPECT_EQ(Entries(), std::vector<std::string>{});
+    // Wine's msiexec leaves the emptied folder.
+    EXPECT_FALSE(FileExists("C:\\Program Files\\Pakiet instalatora czytnika kart\\instalator.exe"));
+}
+
+TEST_F(Msi, AFailedInstallIsRolledBackWhole)
+{
+    ASSERT_TRUE(SetRecordedExitCodes(JoinPath(jre, "bin\\java.exe"), "1\r\n"));
+    const std::vector<std::string> before = Touched(jre);
+    EXPECT_EQ(Msiexec(install), 1603u);
+    EXPECT_EQ(Touched(jre), before);
+    EXPECT_EQ(Entries(), std::vector<std::string>{});
+    EXPECT_EQ(UninstallValue("DisplayName"), "");
+}
+
+TEST_F(Msi, ARunAgainAndANewerVersionLeaveOneEntry)
+{
+    EXPECT_EQ(Msiexec(install), 0u);
+    EXPECT_EQ(Msiexec(install), 0u);
+    EXPECT_EQ(Entries(), std::vector<std::string>{MSI_PRODUCT_CODE " 2.8.0.0"});
+    EXPECT_EQ(Msiexec("/i \"" + WindowsPath(NEWER_MSI) + "\" /qn"), 0u);
+    EXPECT_EQ(Entries(), std::vector<std::string>{NEWER_MSI_PRODUCT_CODE " 2.8.1.0"});
+    EXPECT_TRUE(FileExists(JoinPath(jre, "lib\\ext\\ocf1.2.jar")));
+}
+
 } // namespace
