@@ -35,10 +35,9 @@ TEST(CommandLine, SwitchesGiveTheChoiceOrTheFirstReason)
         std::vector<std::string> arguments;
         int quiet, help, components, reader_row, log_argument;
         std::string reason;
-        int uninstall = 0, check = 0, msi = 0;
+        int uninstall = 0, check = 0;
     } cases[] = {
         {{"/quiet"}, 1, 0, 0, -1, -1, ""},
-        {{"/quiet", "/MSI", "/log:x"}, 1, 0, 0, -1, 3, "", 0, 0, 1},
         {{"-QUIET", "/Components:Drivers,JAVA", "/reader:1", "-LOG:C:\\a b\\x.log"}, 1, 0, 3, 1, 4,
          ""},
         {{"/components:java", "/reader:gempc(twin,tokens)-win8-64BIT"}, 0, 0, 1, 0, -1, ""},
@@ -86,7 +85,6 @@ TEST(CommandLine, SwitchesGiveTheChoiceOrTheFirstReason)
         EXPECT_EQ(choice.reason, c.reason) << what;
         EXPECT_EQ(choice.uninstall, c.uninstall) << what;
         EXPECT_EQ(choice.check, c.check) << what;
-        EXPECT_EQ(choice.msi, c.msi) << what;
     }
 }
 

@@ -21,10 +21,11 @@ cp "$2" "$work/action.dll"
     -D ProductCode="$4" -o out.msi "$here/instalator.wxs" package.wxs)
 # Where wixl 0.101 falls short: a rollback action it writes as an immediate
 # one, the older version removed only after InstallFinalize, components it
-# leaves 32-bit, the summary's language.
+# leaves 32-bit (the registry's in the 32-bit view), the summary's language.
 msibuild "$work/out.msi" -q "UPDATE CustomAction SET Type=3393 WHERE Action='RollbackInstaller'" \
     -q "UPDATE InstallExecuteSequence SET Sequence=1501 WHERE Action='RemoveExistingProducts'" \
     -q "UPDATE Component SET Attributes=256" \
+    -q "UPDATE Component SET Attributes=260 WHERE Component='HiddenRegistration'" \
     -s "Instalator czytnika kart mikroprocesorowych $3" "Instalator czytnika kart" "x64;1045"
 mkdir -p "$(dirname "$5")"
 mv -f "$work/out.msi" "$5"

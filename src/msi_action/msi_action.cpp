@@ -170,7 +170,7 @@ static UINT RunFromAction(MSIHANDLE install, const wchar_t *arguments, int unins
 
 extern "C" __declspec(dllexport) UINT __stdcall RunInstaller(MSIHANDLE install)
 {
-    return RunFromAction(install, L"/quiet /msi", 0);
+    return RunFromAction(install, L"/quiet", 0);
 }
 
 // The rollback of RunInstaller and the MSI's uninstall.

@@ -12,11 +12,10 @@ enum {
     SWITCH_HELP,
     SWITCH_UNINSTALL,
     SWITCH_CHECK,
-    SWITCH_MSI,
     SWITCH_COUNT
 };
 // Per SWITCH_*, as NthText reads them.
-static const char SWITCH_NAMES[] = "quiet\0components\0reader\0log\0?\0uninstall\0check\0msi";
+static const char SWITCH_NAMES[] = "quiet\0components\0reader\0log\0?\0uninstall\0check";
 static_assert(READER_ROW_COUNT <= 10, "a row's number is one digit");
 
 static char LowerAscii(char c)
@@ -140,8 +139,6 @@ void ReadCommandArgument(CommandChoice *choice, const char *argument, int index)
         choice->uninstall = 1;
     } else if (which == SWITCH_CHECK) {
         choice->check = 1;
-    } else if (which == SWITCH_MSI) {
-        choice->msi = 1;
     } else if (which == SWITCH_LOG) {
         choice->log_argument = index;
     } else if (which == SWITCH_COMPONENTS) {

@@ -128,12 +128,11 @@ int JudgeCheckedPlace(const CheckedFile *files, int count, int is_home, int *fin
 // The command line (command_line.cpp). Switches start with / or -, their names
 // in any ASCII case, a value after a colon: /quiet, /components:java,drivers
 // (either or both), /reader:<row's number or its text>, /log:<path>, /?,
-// /uninstall and /check (each with /quiet and /log: only), and /msi, which
-// the MSI's custom action passes so that only the MSI's entry shows.
+// /uninstall and /check (each with /quiet and /log: only).
 enum { COMPONENT_JAVA = 1, COMPONENT_DRIVERS = 2 };
 enum { ARGUMENT_SIZE = 272, REASON_SIZE = ARGUMENT_SIZE + 64, LOG_VALUE_START = 5 };
 struct CommandChoice {
-    int quiet, help, uninstall, check, msi;
+    int quiet, help, uninstall, check;
     int components;    // COMPONENT_* bits; 0 when not given
     int reader_row;    // -1 when not given
     int log_argument;  // the /log: argument's index; its value at LOG_VALUE_START

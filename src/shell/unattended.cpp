@@ -134,7 +134,6 @@ int RunWithArguments(HINSTANCE instance, int alone)
     int code = EXIT_BAD_COMMAND_LINE;
 
     ReadCommandLine(&choice, log_path);
-    g_registration_hidden = choice.msi;
     // A check shows nothing, and reads nothing half done by an install.
     choice.quiet |= choice.check;
     // Before the log: a second run given the same one leaves the first's alone.

@@ -131,8 +131,6 @@ static int KeepCopy(const char *folder, const char *source, unsigned char *diges
     return flushed;
 }
 
-int g_registration_hidden;
-
 static void WriteRegistration(const char *folder, const char *copy, int copy_size, int count);
 
 // Before the run's first change: the folder, the program's copy and its
@@ -296,9 +294,8 @@ static void WriteRegistration(const char *folder, const char *copy, int copy_siz
 {
     static const char NAMES[] = "DisplayName\0Publisher\0InstallLocation\0"
                                 "DisplayIcon\0InstallDate\0UninstallString\0"
-                                "QuietUninstallString\0EstimatedSize\0NoModify\0NoRepair\0"
-                                "SystemComponent";
-    enum { TEXT_COUNT = 7, VALUE_COUNT = 11 };
+                                "QuietUninstallString\0EstimatedSize\0NoModify\0NoRepair";
+    enum { TEXT_COUNT = 7, VALUE_COUNT = 10 };
     char date[16];
     char command[PATH_BUFFER_SIZE + 32];
     char quiet_command[PATH_BUFFER_SIZE + 40];
@@ -315,10 +312,9 @@ static void WriteRegistration(const char *folder, const char *copy, int copy_siz
         PROGRAM_TITLE, "Instalator czytnika kart", folder, copy, date, command, quiet_command};
     // The program's copy; the originals are a few small files.
     const DWORD numbers[VALUE_COUNT - TEXT_COUNT] = {
-        (DWORD)(copy_size + 1023) / 1024 + (DWORD)count / 8 + 8, 1, 1, 1};
+        (DWORD)(copy_size + 1023) / 1024 + (DWORD)count / 8 + 8, 1, 1};
     const char *name = NAMES;
-    // A later run by hand leaves the MSI's mark alone.
-    for (int i = 0; i < VALUE_COUNT - !g_registration_hidden; ++i, name += strlen(name) + 1) {
+    for (int i = 0; i < VALUE_COUNT; ++i, name += strlen(name) + 1) {
         if (i < TEXT_COUNT)
             RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)texts[i],
                            (DWORD)strlen(texts[i]) + 1);

@@ -100,9 +100,6 @@ extern const char PROGRAM_TITLE[];
 // A run cut short at any point can so be taken back, and the next run goes
 // on from its record. A record that cannot be read is never written over.
 extern const char UNINSTALL_KEY[];
-// Set by /msi: the registration is marked SystemComponent, so that Apps &
-// features shows the MSI's entry alone.
-extern int g_registration_hidden;
 // Adds `change` to the file's count under SharedDLLs; the count left, 0 when
 // its value is gone.
 int ChangeSharedCount(const char *path, int change);
