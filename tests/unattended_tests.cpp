@@ -781,6 +781,16 @@ TEST_F(Msi, AFailedInstallIsRolledBackWhole)
     EXPECT_EQ(UninstallValue("DisplayName"), "");
 }
 
+TEST_F(Msi, ARunThatNeedsTheRestartEndsWith3010)
+{
+    const std::string bridge = JoinPath(SystemDirectory(), "ocfpcsc1.dll");
+    ASSERT_TRUE(WriteTextFile(bridge, "a bridge in use"));
+    HANDLE held = Hold(bridge);
+    EXPECT_EQ(Msiexec(install), 3010u);
+    CloseHandle(held);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
+}
+
 TEST_F(Msi, ARunAgainAndANewerVersionLeaveOneEntry)
 {
     EXPECT_EQ(Msiexec(install), 0u);

@@ -57,7 +57,8 @@ static void CopyLogLines(MSIHANDLE install, const wchar_t *path, LONGLONG from)
     HANDLE file = CreateFileW(path, GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                               OPEN_EXISTING, 0, NULL);
-    start.QuadPart = from;
+    // Past the byte-order mark of a new file.
+    start.QuadPart = from > 0 ? from : 3;
     if (file == INVALID_HANDLE_VALUE || !SetFilePointerEx(file, start, NULL, FILE_BEGIN))
         goto done;
     while (ReadFile(file, chunk, CHUNK_SIZE, &got, NULL) && got > 0) {
@@ -157,9 +158,12 @@ static UINT RunFromAction(MSIHANDLE install, const wchar_t *arguments, int unins
         LogPathOf(command, log);
         LONGLONG from = FileSize(log);
         code = RunProgram(install, command, folder);
-        CopyLogLines(install, log, from);
-        if (code != EXIT_LOG_REFUSED)
+        // A refused log is never read: a user's link there could lead SYSTEM
+        // to copy any file into a log that the user may read.
+        if (code != EXIT_LOG_REFUSED) {
+            CopyLogLines(install, log, from);
             break;
+        }
     }
     LogNumber(install, L"instalator.exe: kod wyj\x15B" L"cia ", code);
     UINT result = ActionResultOfExit(code, uninstall, &restart);
