@@ -18,6 +18,8 @@ namespace {
 const char SESSION_MANAGER[] = "System\\CurrentControlSet\\Control\\Session Manager";
 
 const char PROGRAM_COPY[] = "C:\\Program Files\\Instalator czytnika kart\\instalator.exe";
+const std::string RECORD_FOLDER = "C:\\Program Files\\Instalator czytnika kart";
+const std::string MSI_FOLDER = "C:\\Program Files\\Pakiet instalatora czytnika kart";
 
 const wchar_t SESSION_MANAGER_W[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
@@ -712,8 +714,11 @@ class Msi : public Unattended {
 protected:
     void TearDown() override
     {
+        // With no registered copy left the MSI's uninstall has nothing to fail.
+        RemoveTree(RECORD_FOLDER);
         for (const char *msi : {INSTALATOR_MSI, NEWER_MSI})
             Msiexec("/x \"" + WindowsPath(msi) + "\" /qn");
+        RemoveTree(MSI_FOLDER);
         Unattended::TearDown();
     }
 
@@ -768,7 +773,7 @@ TEST_F(Msi, InstallRunsTheQuietInstallBehindOneEntryAndUninstallTakesItBack)
     EXPECT_EQ(Touched(jre), before);
     EXPECT_EQ(Entries(), std::vector<std::string>{});
     // Wine's msiexec leaves the emptied folder.
-    EXPECT_FALSE(FileExists("C:\\Program Files\\Pakiet instalatora czytnika kart\\instalator.exe"));
+    EXPECT_FALSE(FileExists(MSI_FOLDER + "\\instalator.exe"));
 }
 
 TEST_F(Msi, AFailedInstallIsRolledBackWhole)
@@ -789,6 +794,26 @@ TEST_F(Msi, ARunThatNeedsTheRestartEndsWith3010)
     EXPECT_EQ(Msiexec(install), 3010u);
     CloseHandle(held);
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
+}
+
+TEST_F(Msi, AFailedUninstallKeepsTheFilesForAnotherTry)
+{
+    EXPECT_EQ(Msiexec(install), 0u);
+    // Originals changed since they were kept are not put back.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((RECORD_FOLDER + "\\*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    do {
+        const std::string name = found.cFileName;
+        if (name.size() == 64)
+            ASSERT_TRUE(WriteTextFile(JoinPath(RECORD_FOLDER, name), "changed"));
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    EXPECT_EQ(Msiexec("/x " MSI_PRODUCT_CODE " /qn"), 1603u);
+    // The files and the program's record stay for another try. Wine's
+    // msiexec forgets the product all the same; Windows rolls that back.
+    EXPECT_TRUE(FileExists(MSI_FOLDER + "\\instalator.exe"));
+    EXPECT_TRUE(FileExists(PROGRAM_COPY));
 }
 
 TEST_F(Msi, ARunAgainAndANewerVersionLeaveOneEntry)
