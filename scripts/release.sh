@@ -14,7 +14,8 @@
 # build/release/instalator-<version>-win64[-sample][-unsigned].zip
 # (the package directory: instalator.exe beside Drivers, msie, ns and sun) and
 # build/release/SHA256SUMS: the zip's line, then a line for every file of the
-# package.
+# package. build/release/instalator-<version>-win64[...].msi carries the same
+# package for Windows Installer (src/msi), signed as the program is.
 set -euo pipefail
 source "$(dirname "$0")/lib/setup.sh"
 
@@ -108,6 +109,14 @@ if ! python3 scripts/lib/carried_list.py "$staging/instalator.exe" | cmp -s - "$
     exit 1
 fi
 python3 scripts/lib/release_zip.py "$staging" "$release/$name.zip"
+log "building the MSI"
+cmake -B "$build_dir" -DINSTALATOR_MSI_PACKAGE="$REPO_ROOT/$staging" >/dev/null
+cmake --build "$build_dir" -j2 --target instalator_msi >/dev/null
+cp "$build_dir/instalator.msi" "$release/$name.msi"
+if [ -n "$pfx" ]; then
+    printf '%s\n' "$password" | scripts/sign.sh "$pfx" "$timestamp_url" "$release/$name.msi" \
+        >/dev/null
+fi
 # Unpacked beside it, the zip and every file of the package check with
 # sha256sum -c; the program's own line is its signed one.
 {
@@ -122,3 +131,4 @@ if [ -n "$unsigned" ]; then
 else
     log "$release/$name.zip"
 fi
+log "$release/$name.msi"

@@ -1,8 +1,9 @@
 #!/bin/bash
-# Signs the installer with Authenticode (SHA-256), in place:
-#   scripts/sign.sh PFX [TIMESTAMP_URL] [EXE]
-# TIMESTAMP_URL is an RFC 3161 time-stamping service ("" for none); EXE is
-# build/mingw/package/instalator.exe unless given. The certificate's password
+# Signs the installer or its MSI with Authenticode (SHA-256), in place:
+#   scripts/sign.sh PFX [TIMESTAMP_URL] [EXE_OR_MSI]
+# TIMESTAMP_URL is an RFC 3161 time-stamping service ("" for none); the file
+# is build/mingw/package/instalator.exe unless given (osslsigncode signs an
+# .msi too). The certificate's password
 # comes from RELEASE_SIGN_PASSWORD, else as one line on standard input (asked
 # for at a terminal); never as an argument, where every user of the machine
 # could read it. It reaches osslsigncode on its standard input too.

@@ -18,6 +18,8 @@ namespace {
 const char SESSION_MANAGER[] = "System\\CurrentControlSet\\Control\\Session Manager";
 
 const char PROGRAM_COPY[] = "C:\\Program Files\\Instalator czytnika kart\\instalator.exe";
+const std::string RECORD_FOLDER = "C:\\Program Files\\Instalator czytnika kart";
+const std::string MSI_FOLDER = "C:\\Program Files\\Pakiet instalatora czytnika kart";
 
 const wchar_t SESSION_MANAGER_W[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
@@ -718,6 +720,124 @@ TEST_F(Unattended, TheWindowTakesItsTicksAndReaderFromTheCommandLine)
     const std::string shown = usage.Texts().at(0);
     EXPECT_EQ(shown.rfind("Niezrozumiała wartość przełącznika: /reader:9\n\nUżycie: ", 0), 0u)
         << shown;
+}
+
+// The MSI under Wine's msiexec: the same quiet run, from the MSI's own folder,
+// behind one Apps & features entry, taken back by the program's uninstall.
+class Msi : public Unattended {
+protected:
+    void TearDown() override
+    {
+        // With no registered copy left the MSI's uninstall has nothing to fail.
+        RemoveTree(RECORD_FOLDER);
+        for (const char *msi : {INSTALATOR_MSI, NEWER_MSI})
+            Msiexec("/x \"" + WindowsPath(msi) + "\" /qn");
+        RemoveTree(MSI_FOLDER);
+        Unattended::TearDown();
+    }
+
+    DWORD Msiexec(const std::string &command)
+    {
+        return ChildProcess(JoinPath(SystemDirectory(), "msiexec.exe"), machine.path(), command)
+            .WaitForExit(100000);
+    }
+
+    // Visible entries of this installer: key and DisplayVersion.
+    std::vector<std::string> Entries()
+    {
+        std::vector<std::string> found;
+        HKEY all;
+        char key[256];
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                      0, KEY_READ | KEY_WOW64_64KEY, &all);
+        for (DWORD i = 0; RegEnumKeyA(all, i, key, sizeof key) == ERROR_SUCCESS; ++i) {
+            char name[256] = "", version[64] = "";
+            DWORD hidden = 0, size = sizeof name;
+            RegGetValueA(all, key, "DisplayName", RRF_RT_REG_SZ, nullptr, name, &size);
+            size = sizeof version;
+            RegGetValueA(all, key, "DisplayVersion", RRF_RT_REG_SZ, nullptr, version, &size);
+            size = sizeof hidden;
+            RegGetValueA(all, key, "SystemComponent", RRF_RT_REG_DWORD, nullptr, &hidden, &size);
+            if (strstr(name, "czytnika kart") != nullptr && hidden != 1)
+                found.push_back(std::string(key) + " " + version);
+        }
+        RegCloseKey(all);
+        return found;
+    }
+
+    const std::string install = "/i \"" + WindowsPath(INSTALATOR_MSI) + "\" /qn";
+};
+
+TEST_F(Msi, InstallRunsTheQuietInstallBehindOneEntryAndUninstallTakesItBack)
+{
+    const std::vector<std::string> before = Touched(jre);
+    const std::string verbose = machine / "msi.log";
+    const DWORD installed = Msiexec(install + " /l*v \"" + verbose + "\"");
+    EXPECT_TRUE(installed == 0 || installed == 3010) << installed;
+    for (const char *name : {"ocfpcsc1.dll", "ocfpcsc164.dll", "ocfpcsc1_64.dll"})
+        EXPECT_TRUE(FileExists(JoinPath(SystemDirectory(), name))) << name;
+    EXPECT_TRUE(FileExists(JoinPath(jre, "lib\\ext\\ocf1.2.jar")));
+    EXPECT_EQ(Entries(), std::vector<std::string>{MSI_PRODUCT_CODE " 2.8.0.0"});
+    // The program's own lines.
+    EXPECT_NE(ReadTextFile(verbose).find(JoinPath(jre, "lib\\ext\\ocf1.2.jar")),
+              std::string::npos);
+    EXPECT_EQ(ChildProcess(PROGRAM_COPY, machine.path(), "/check").WaitForExit(60000), 0u);
+
+    EXPECT_EQ(Msiexec("/x " MSI_PRODUCT_CODE " /qn"), 0u);
+    EXPECT_EQ(Touched(jre), before);
+    EXPECT_EQ(Entries(), std::vector<std::string>{});
+    // Wine's msiexec leaves the emptied folder.
+    EXPECT_FALSE(FileExists(MSI_FOLDER + "\\instalator.exe"));
+}
+
+TEST_F(Msi, AFailedInstallIsRolledBackWhole)
+{
+    ASSERT_TRUE(SetRecordedExitCodes(JoinPath(jre, "bin\\java.exe"), "1\r\n"));
+    const std::vector<std::string> before = Touched(jre);
+    EXPECT_EQ(Msiexec(install), 1603u);
+    EXPECT_EQ(Touched(jre), before);
+    EXPECT_EQ(Entries(), std::vector<std::string>{});
+    EXPECT_EQ(UninstallValue("DisplayName"), "");
+}
+
+TEST_F(Msi, ARunThatNeedsTheRestartEndsWith3010)
+{
+    const std::string bridge = JoinPath(SystemDirectory(), "ocfpcsc1.dll");
+    ASSERT_TRUE(WriteTextFile(bridge, "a bridge in use"));
+    HANDLE held = Hold(bridge);
+    EXPECT_EQ(Msiexec(install), 3010u);
+    CloseHandle(held);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
+}
+
+TEST_F(Msi, AFailedUninstallKeepsTheFilesForAnotherTry)
+{
+    EXPECT_EQ(Msiexec(install), 0u);
+    // Originals changed since they were kept are not put back.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((RECORD_FOLDER + "\\*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    do {
+        const std::string name = found.cFileName;
+        if (name.size() == 64)
+            ASSERT_TRUE(WriteTextFile(JoinPath(RECORD_FOLDER, name), "changed"));
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    EXPECT_EQ(Msiexec("/x " MSI_PRODUCT_CODE " /qn"), 1603u);
+    // The files and the program's record stay for another try. Wine's
+    // msiexec forgets the product all the same; Windows rolls that back.
+    EXPECT_TRUE(FileExists(MSI_FOLDER + "\\instalator.exe"));
+    EXPECT_TRUE(FileExists(PROGRAM_COPY));
+}
+
+TEST_F(Msi, ARunAgainAndANewerVersionLeaveOneEntry)
+{
+    EXPECT_EQ(Msiexec(install), 0u);
+    EXPECT_EQ(Msiexec(install), 0u);
+    EXPECT_EQ(Entries(), std::vector<std::string>{MSI_PRODUCT_CODE " 2.8.0.0"});
+    EXPECT_EQ(Msiexec("/i \"" + WindowsPath(NEWER_MSI) + "\" /qn"), 0u);
+    EXPECT_EQ(Entries(), std::vector<std::string>{NEWER_MSI_PRODUCT_CODE " 2.8.1.0"});
+    EXPECT_TRUE(FileExists(JoinPath(jre, "lib\\ext\\ocf1.2.jar")));
 }
 
 } // namespace

@@ -7,7 +7,7 @@ WINE_LOADER=/usr/lib/wine/wine64
 
 REQUIRED_PACKAGES="cmake make g++ g++-mingw-w64-x86-64-posix wine wine64 xvfb x11-utils
  imagemagick locales googletest default-jdk-headless clang libclang-rt-14-dev osslsigncode
- binutils-mingw-w64-x86-64"
+ binutils-mingw-w64-x86-64 wixl msitools"
 
 log() { printf '==> %s\n' "$*"; }
 
