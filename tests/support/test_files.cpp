@@ -6,7 +6,6 @@ std::string JoinPath(const std::string &a, const std::string &b)
 {
     if (a.empty())
         return b;
-    // By characters: under code page 932 a last byte 0x5C may end a letter.
     if (*CharPrevA(a.c_str(), a.c_str() + a.size()) == '\\')
         return a + b;
     return a + "\\" + b;
