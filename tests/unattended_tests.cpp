@@ -178,6 +178,25 @@ TEST_F(Unattended, QuietRunWithTheDefaultsPlacesEverythingAndReportsIt)
         EXPECT_EQ(text[at - 1], '\r') << at;
 }
 
+// Under code page 932 only (ja_JP.UTF-8): 能, 0x94 0x5C, ends in a backslash's byte.
+TEST_F(Unattended, CodePage932HomesInAFolderEndingInABackslashByteGetEveryFile)
+{
+    ASSERT_EQ(GetACP(), 932u);
+    const std::string folder = machine / "Java\x94\x5C";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    RegisterJavaHome(folder, "", "Java Runtime Environment", "1.6");
+    RegisterJavaHome(folder + "\\jre", "", "Java Runtime Environment", "1.7");
+    EXPECT_EQ(Run("/quiet"), 0u);
+    for (const std::string lib : {folder + "\\lib\\", folder + "\\jre\\lib\\"}) {
+        for (const std::string file :
+             {"ext\\ocf1.2.jar", "opencard.properties", "security\\java.policy"})
+            EXPECT_TRUE(ReadTextFile(lib + file) ==
+                        ReadTextFile(package / ("sun\\" + file.substr(file.find('\\') + 1))))
+                << lib << file;
+        EXPECT_EQ(ReadTextFile(lib + "security\\java.policy.ocf-bak"), "original policy");
+    }
+}
+
 TEST_F(Unattended, AFileInUseIsReplacedAtTheNextRestart)
 {
     const std::string bridge = JoinPath(SystemDirectory(), "ocfpcsc1.dll");

@@ -30,9 +30,10 @@ ensure_packages() {
 
 ensure_locale() {
     # pl_PL gives the installer's own ANSI code page 1250; en_US gives 1252, the
-    # code page of a Western Windows, on which the Polish text must show too.
+    # code page of a Western Windows, on which the Polish text must show too;
+    # ja_JP gives 932, whose characters may end in the byte of a backslash.
     local missing=0
-    for name in pl_PL en_US; do
+    for name in pl_PL en_US ja_JP; do
         locale -a 2>/dev/null | grep -qi "^$name.utf8\$" && continue
         log "generating the $name.UTF-8 locale"
         sed -i "s/^# *$name.UTF-8 UTF-8/$name.UTF-8 UTF-8/" /etc/locale.gen

@@ -39,33 +39,19 @@ size_t DropPendingRenames(unsigned short *value, size_t count, PendingTest ours,
     return kept + 1;
 }
 
-static char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
-}
-
-// How many characters of `text` start `path`, in any ASCII case.
-static size_t SameStart(const char *path, const char *text)
-{
-    size_t at = 0;
-    while (text[at] != '\0' && LowerAscii(text[at]) == LowerAscii(path[at]))
-        ++at;
-    return at;
-}
-
 int OwnPendingRename(const char *source, int deletion, const char *folder,
                      const RunRecord *record)
 {
     char path[PATH_BUFFER_SIZE];
     size_t length = strlen(source);
-    size_t at = SameStart(source, folder);
+    size_t at = SamePathStart(source, folder);
     if (deletion && folder[at] == '\0' && (source[at] == '\0' || source[at] == '\\'))
         return PENDING_OURS;
     if (record == NULL)
         return PENDING_OTHERS;
     // A replacement waits as "<path>.ocf-new", whatever its target.
     if (length > 8 && length - 8 < PATH_BUFFER_SIZE &&
-        SameStart(source + length - 8, ".ocf-new") == 8) {
+        SamePathStart(source + length - 8, ".ocf-new") == 8) {
         CopyTextBounded(path, length - 7, source);
         return FindRecordEntry(record, path) >= 0 ? PENDING_WAITING : PENDING_OTHERS;
     }

@@ -64,7 +64,8 @@ int IsRecordPath(const char *path, size_t length)
             unsigned char c = (unsigned char)path[end];
             if (c < 32 || strchr(":*?\"<>|/", c) != NULL)
                 return 0;
-            ++end;
+            // A second byte may be 0x5C or '|'.
+            end += CharacterSize(path, end, length);
         }
         size_t element = end - at - 1;
         if (element == 0 || (path[at + 1] == '.' && (element == 1 ||
@@ -166,13 +167,26 @@ static char LowerAscii(char c)
     return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
 }
 
+// By whole characters: folding a second byte that is an ASCII letter would
+// make another character of it.
+size_t SamePathStart(const char *path, const char *text)
+{
+    size_t length = strlen(text);
+    size_t at = 0;
+    while (at < length) {
+        size_t size = CharacterSize(text, at, length);
+        if (size == 2 ? path[at] != text[at] || path[at + 1] != text[at + 1]
+                      : LowerAscii(path[at]) != LowerAscii(text[at]))
+            break;
+        at += size;
+    }
+    return at;
+}
+
 static int SamePath(const char *a, const char *b)
 {
-    while (*a != '\0' && LowerAscii(*a) == LowerAscii(*b)) {
-        ++a;
-        ++b;
-    }
-    return *a == *b;
+    size_t at = SamePathStart(a, b);
+    return a[at] == '\0' && b[at] == '\0';
 }
 
 int FindRecordEntry(const RunRecord *record, const char *path)

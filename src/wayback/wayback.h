@@ -48,6 +48,9 @@ int ReadRecord(const char *text, size_t length, RunRecord *record);
 void FreeRecord(RunRecord *record);
 // The entry of `path` in any ASCII case, or -1.
 int FindRecordEntry(const RunRecord *record, const char *path);
+// How many bytes of `text` start `path`, by whole characters, ASCII letters
+// in any case.
+size_t SamePathStart(const char *path, const char *text);
 // 1 for the bridge libraries that other programs may use too.
 int IsSharedLibrary(const char *path);
 // The kept original's name: its SHA-256 in hex.

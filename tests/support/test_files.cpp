@@ -6,7 +6,7 @@ std::string JoinPath(const std::string &a, const std::string &b)
 {
     if (a.empty())
         return b;
-    if (a.back() == '\\')
+    if (*CharPrevA(a.c_str(), a.c_str() + a.size()) == '\\')
         return a + b;
     return a + "\\" + b;
 }
