@@ -17,12 +17,24 @@ static const char UNDONE_REASON[] = "\0"
 static const int UNDONE_CODE[] = {0, EXIT_RESTART_REQUIRED, EXIT_WARNING, EXIT_WARNING,
                                  EXIT_STEP_FAILED};
 
+// A queued operation of the program's that stays in a value no one can edit.
+static void LogQueuedLeft(const char *source, void *log)
+{
+    char line[PATH_BUFFER_SIZE + 64];
+    FormatTextBounded(line, sizeof line, "W kolejce restartu, pozostawiono: " NAME_BEGIN "%s" NAME_END,
+                      source);
+    WriteReportLine((HANDLE)log, line);
+}
+
 int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
 {
     RunRecord record = {};
     char folder[PATH_BUFFER_SIZE];
     char line[PATH_BUFFER_SIZE + 64];
     int worst = UNDONE;
+    int kept = 0;
+    int left = 0;
+    int loaded, cancelled;
     int code = EXIT_ANOTHER_INSTANCE;
     if (!alone) {
         CopyTextBounded(reason, REASON_SIZE, ANOTHER_INSTANCE_TEXT);
@@ -40,24 +52,37 @@ int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
         goto done;
     }
     // An install's replacements that still wait for the restart go: each file
-    // is judged as it is.
-    if (!LoadRecord(folder, &record))
+    // is judged as it is. A record that cannot be read stays as it is.
+    loaded = LoadRecord(folder, &record);
+    cancelled = loaded && CancelOwnRenames(folder, &record, LogQueuedLeft, log);
+    if (!loaded)
         worst = UNDONE_FAILED;
-    else
-        CancelOwnRenames(folder, &record);
-    for (int i = 0; worst != UNDONE_FAILED && i < record.count; ++i) {
+    // What is left or waits keeps its entry, moved forward: every line that a
+    // save on the way writes is still true of its file.
+    for (int i = 0; i < record.count; ++i) {
         int undone = UndoRecordedFile(folder, &record, i);
         if (undone != UNDONE_SHARED && undone > worst)
             worst = undone;
         FormatTextBounded(line, sizeof line, "%s" NAME_BEGIN "%s" NAME_END,
                           NthText(UNDONE_LINE, undone), record.entry[i].path);
         WriteReportLine(log, line);
+        if (undone == UNDONE_AT_RESTART || undone == UNDONE_IN_USE || undone == UNDONE_FAILED) {
+            left |= undone != UNDONE_AT_RESTART;
+            record.entry[kept++] = record.entry[i];
+        }
     }
-    // A failure keeps the record, so that the uninstall can be run again.
-    if (worst != UNDONE_FAILED)
-        Unregister(folder);
+    record.count = kept;
+    // Left files keep the registration, the record and their originals, so
+    // that the uninstall can be run again.
+    if (loaded && (kept == 0 || SaveRecord(folder, &record)) && !left)
+        Unregister(folder, &record);
     code = UNDONE_CODE[worst];
     CopyTextBounded(reason, REASON_SIZE, NthText(UNDONE_REASON, worst));
+    // The restart would still change a file of the program's.
+    if (!cancelled && worst < UNDONE_CHANGED) {
+        code = EXIT_WARNING;
+        CopyTextBounded(reason, REASON_SIZE, "Pozostawiono operacje oczekujące na restart");
+    }
 
 done:
     FreeRecord(&record);
