@@ -473,8 +473,12 @@ TEST_F(Unattended, AnUninstallPutsBackAFileInUseAtTheNextRestart)
     EXPECT_EQ(Uninstall(), 3010u);
     CloseHandle(held);
     EXPECT_TRUE(ReadTextFile(library) == ReadTextFile(package / "sun\\ocf1.2.jar"));
+    // The registration goes now; the record and the original at the restart.
+    EXPECT_EQ(UninstallValue("DisplayName"), "");
+    EXPECT_TRUE(FileExists("C:\\Program Files\\Instalator czytnika kart\\record.txt"));
     Restart(machine.path());
     EXPECT_EQ(ReadTextFile(library), "the original library");
+    EXPECT_FALSE(FileExists("C:\\Program Files\\Instalator czytnika kart"));
 }
 
 TEST_F(Unattended, TheCheckSeesEveryServedHomeAndEveryPlacedFile)
