@@ -2,35 +2,43 @@
 
 #include <windows.h>
 
-// Per UNDONE_*, as NthText reads them.
+// Per UNDONE_*, as NthText reads them; the reason and code of UNDONE_SHARED
+// are those of an operation left queued for the restart.
 static const char UNDONE_LINE[] = "Przywrócono: \0"
                                   "Przy restarcie: \0"
                                   "Zmieniony, pozostawiono: \0"
                                   "W użyciu, pozostawiono: \0"
                                   "Błąd przywracania: \0"
-                                  "Wspólny, pozostawiono: ";
+                                  "Wspólny, pozostawiono: \0"
+                                  "W kolejce restartu, pozostawiono: ";
 static const char UNDONE_REASON[] = "\0"
                                     "Konieczny restart komputera\0"
                                     "Pozostawiono pliki zmienione od instalacji\0"
                                     "Pozostawiono pliki w użyciu\0"
-                                    "Błąd przywracania";
+                                    "Błąd przywracania\0"
+                                    "Pozostawiono operacje oczekujące na restart";
 static const int UNDONE_CODE[] = {0, EXIT_RESTART_REQUIRED, EXIT_WARNING, EXIT_WARNING,
-                                 EXIT_STEP_FAILED};
+                                 EXIT_STEP_FAILED, EXIT_WARNING};
+enum { QUEUED_LEFT = UNDONE_SHARED + 1 };
+
+static void LogUndone(HANDLE log, int undone, const char *path)
+{
+    char line[PATH_BUFFER_SIZE + 64];
+    FormatTextBounded(line, sizeof line, "%s" NAME_BEGIN "%s" NAME_END,
+                      NthText(UNDONE_LINE, undone), path);
+    WriteReportLine(log, line);
+}
 
 // A queued operation of the program's that stays in a value no one can edit.
 static void LogQueuedLeft(const char *source, void *log)
 {
-    char line[PATH_BUFFER_SIZE + 64];
-    FormatTextBounded(line, sizeof line, "W kolejce restartu, pozostawiono: " NAME_BEGIN "%s" NAME_END,
-                      source);
-    WriteReportLine((HANDLE)log, line);
+    LogUndone((HANDLE)log, QUEUED_LEFT, source);
 }
 
 int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
 {
     RunRecord record = {};
     char folder[PATH_BUFFER_SIZE];
-    char line[PATH_BUFFER_SIZE + 64];
     int worst = UNDONE;
     int kept = 0;
     int left = 0;
@@ -63,9 +71,7 @@ int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
         int undone = UndoRecordedFile(folder, &record, i);
         if (undone != UNDONE_SHARED && undone > worst)
             worst = undone;
-        FormatTextBounded(line, sizeof line, "%s" NAME_BEGIN "%s" NAME_END,
-                          NthText(UNDONE_LINE, undone), record.entry[i].path);
-        WriteReportLine(log, line);
+        LogUndone(log, undone, record.entry[i].path);
         if (undone == UNDONE_AT_RESTART || undone == UNDONE_IN_USE || undone == UNDONE_FAILED) {
             left |= undone != UNDONE_AT_RESTART;
             record.entry[kept++] = record.entry[i];
@@ -75,14 +81,11 @@ int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
     // Left files keep the registration, the record and their originals, so
     // that the uninstall can be run again.
     if (loaded && (kept == 0 || SaveRecord(folder, &record)) && !left)
-        Unregister(folder, &record);
+        Unregister(folder, kept);
+    if (!cancelled && worst < UNDONE_CHANGED)
+        worst = UNDONE_SHARED;
     code = UNDONE_CODE[worst];
     CopyTextBounded(reason, REASON_SIZE, NthText(UNDONE_REASON, worst));
-    // The restart would still change a file of the program's.
-    if (!cancelled && worst < UNDONE_CHANGED) {
-        code = EXIT_WARNING;
-        CopyTextBounded(reason, REASON_SIZE, "Pozostawiono operacje oczekujące na restart");
-    }
 
 done:
     FreeRecord(&record);

@@ -27,20 +27,18 @@ static int ReadNow(const char *path, unsigned char digest[SHA256_SIZE])
 // Beside the target, flushed, then moved over it: a run cut short leaves the
 // file as it was or the original, never a torn one. Only what is verified
 // to be the original is moved.
-static int PutBack(const char *kept, const char *path, const unsigned char *original)
+static int PutBack(const char *kept, const char *fresh, const char *path,
+                   const unsigned char *original)
 {
     unsigned char digest[SHA256_SIZE];
-    char fresh[PATH_BUFFER_SIZE + 8];
-    FormatTextBounded(fresh, sizeof fresh, "%s.ocf-new", path);
-    if (!CopyFlushed(kept, fresh) || !HashFileSha256(fresh, digest) ||
-        memcmp(digest, original, SHA256_SIZE) != 0) {
-        DeleteFileA(fresh);
-        return UNDONE_FAILED;
+    if (CopyFlushed(kept, fresh) && HashFileSha256(fresh, digest) &&
+        memcmp(digest, original, SHA256_SIZE) == 0) {
+        if (MoveFileExA(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return UNDONE;
+        // Held so that it cannot be replaced now.
+        if (MoveFileExA(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT))
+            return UNDONE_AT_RESTART;
     }
-    if (MoveFileExA(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return UNDONE;
-    if (MoveFileExA(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT))
-        return UNDONE_AT_RESTART;
     DeleteFileA(fresh);
     return UNDONE_FAILED;
 }
@@ -57,7 +55,7 @@ int UndoRecordedFile(const char *folder, RunRecord *record, int index)
     unsigned char now_digest[SHA256_SIZE];
     char name[KEPT_NAME_SIZE];
     char kept[PATH_BUFFER_SIZE];
-    char stray[PATH_BUFFER_SIZE + 8];
+    char fresh[PATH_BUFFER_SIZE + 8];
     RecordEntry *entry = &record->entry[index];
     // The record says so before the count changes: a rerun, after a kill or
     // a failed save, takes it off no second time. Another program's count
@@ -76,14 +74,15 @@ int UndoRecordedFile(const char *folder, RunRecord *record, int index)
     if (now < 0)
         return IsFileInUse(entry->path) ? UNDONE_IN_USE : UNDONE_CHANGED;
     // A put-back cut short leaves its copy.
-    FormatTextBounded(stray, sizeof stray, "%s.ocf-new", entry->path);
-    DeleteFileA(stray);
+    FormatTextBounded(fresh, sizeof fresh, "%s.ocf-new", entry->path);
+    DeleteFileA(fresh);
     KeptName(entry->original, name);
     switch (DecideRestore(entry, now, now_digest,
                           entry->kind == RECORD_KEPT ? entry->original : NULL)) {
     case RESTORE_PUT_BACK:
-        return PathInRecordFolder(folder, name, kept) ? PutBack(kept, entry->path, entry->original)
-                                                      : UNDONE_FAILED;
+        return PathInRecordFolder(folder, name, kept)
+                   ? PutBack(kept, fresh, entry->path, entry->original)
+                   : UNDONE_FAILED;
     case RESTORE_DELETE:
         return DeleteNowOrAtRestart(entry->path);
     case RESTORE_LEAVE_CHANGED:
@@ -92,25 +91,8 @@ int UndoRecordedFile(const char *folder, RunRecord *record, int index)
     return UNDONE;
 }
 
-// Until the restart, the record and the originals of what waits for it stay
-// for an install that comes before it.
-static int WaitsForRestart(const char *name, const RunRecord *record)
-{
-    char kept[KEPT_NAME_SIZE];
-    if (record == NULL || record->count == 0)
-        return 0;
-    if (strcmp(name, "record.txt") == 0)
-        return 1;
-    for (int i = 0; i < record->count; ++i) {
-        KeptName(record->entry[i].original, kept);
-        if (record->entry[i].kind == RECORD_KEPT && strcmp(name, kept) == 0)
-            return 1;
-    }
-    return 0;
-}
-
 // Every file of the folder: kept originals of runs cut short too.
-void Unregister(const char *folder, const RunRecord *waiting)
+void Unregister(const char *folder, int at_restart)
 {
     char pattern[PATH_BUFFER_SIZE];
     char path[PATH_BUFFER_SIZE];
@@ -125,7 +107,7 @@ void Unregister(const char *folder, const RunRecord *waiting)
                     !PathInRecordFolder(folder, found.cFileName, path))
                     continue;
                 SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-                if (WaitsForRestart(found.cFileName, waiting))
+                if (at_restart)
                     MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
                 else
                     DeleteNowOrAtRestart(path);

@@ -150,10 +150,11 @@ enum { UNDONE, UNDONE_AT_RESTART, UNDONE_CHANGED, UNDONE_IN_USE, UNDONE_FAILED, 
 // kept original. A shared count is said taken off in the record before it is.
 int UndoRecordedFile(const char *folder, RunRecord *record, int index);
 // The folder's files and the registration go; the program's copy, when it is
-// this program that runs, and its folder at the next restart. The record and
-// the kept originals of the `waiting` entries, when there are any, go at the
-// restart too, after their put-backs.
-void Unregister(const char *folder, const RunRecord *waiting = NULL);
+// this program that runs, and its folder at the next restart. With
+// `at_restart`, every file of the folder goes at the restart, after the
+// put-backs queued before: until then an install finds the record and the
+// originals.
+void Unregister(const char *folder, int at_restart = 0);
 // 1 with the record's folder when the program is registered.
 int FindRegistration(char *folder);
 // file_in_use.cpp: 1 when another program holds the file so that it cannot
