@@ -18,7 +18,8 @@ int ClaimSome(const unsigned short *source, size_t length, int how, void *)
     std::string path;
     for (size_t i = 0; i < length; ++i)
         path += (char)source[i];
-    return OwnPendingRename(path.c_str(), how & PENDING_DELETION, "C:\\P", &g_record) != PENDING_OTHERS ||
+    return OwnPendingRename(path.c_str(), how & PENDING_DELETION, "C:\\P", &g_record) !=
+               PENDING_OTHERS ||
            (length > 0 && source[0] % 3 == 0);
 }
 

@@ -34,9 +34,10 @@ size_t DropPendingRenames(unsigned short *value, size_t count, PendingTest ours,
         next = PairEnd(value, count, pair, &source_end);
         if (next > count)
             break;
-        size_t start = source_end - pair > 4 && memcmp(value + pair, NT_PREFIX, sizeof NT_PREFIX) == 0
-                           ? pair + 4
-                           : pair;
+        size_t start =
+            source_end - pair > 4 && memcmp(value + pair, NT_PREFIX, sizeof NT_PREFIX) == 0
+                ? pair + 4
+                : pair;
         int how = (next == source_end + 2 ? PENDING_DELETION : 0) | (whole ? 0 : PENDING_STAYS);
         if (ours(value + start, source_end - start, how, context) && whole)
             continue;
