@@ -52,6 +52,8 @@ int CancelOwnRenames(const char *folder, const RunRecord *record, PendingLeft le
                                                 &size)
                              : ERROR_OUTOFMEMORY;
     }
+    // A value that cannot be read may hold them.
+    own.cancelled = read == ERROR_SUCCESS || read == ERROR_FILE_NOT_FOUND;
     if (read == ERROR_SUCCESS && type == REG_MULTI_SZ) {
         // An odd last byte makes a unit that is not whole pairs.
         ((BYTE *)value)[size] = 1;
