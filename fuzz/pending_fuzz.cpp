@@ -1,7 +1,7 @@
 // DropPendingRenames on any value, as PendingFileRenameOperations holds what
-// any program wrote: it never reads past the value, and what it leaves is a
-// list of whole pairs that a second pass keeps as it is and, claimed whole,
-// drops to the empty list.
+// any program wrote: it never reads past the value, and what it leaves of an
+// edited one is a list of whole pairs that a second pass keeps as it is and,
+// claimed whole, drops to the empty list.
 #include "fuzz_input.h"
 #include "shell.h"
 
@@ -13,12 +13,13 @@ namespace {
 
 RunRecord g_record;
 
-int ClaimSome(const unsigned short *source, size_t length, int deletion, void *)
+int ClaimSome(const unsigned short *source, size_t length, int how, void *)
 {
     std::string path;
     for (size_t i = 0; i < length; ++i)
         path += (char)source[i];
-    return OwnPendingRename(path.c_str(), deletion, "C:\\P", &g_record) != PENDING_OTHERS ||
+    return OwnPendingRename(path.c_str(), how & PENDING_DELETION, "C:\\P", &g_record) !=
+               PENDING_OTHERS ||
            (length > 0 && source[0] % 3 == 0);
 }
 
@@ -41,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     size_t kept = DropPendingRenames(value, count, ClaimSome, NULL);
     if (kept > count)
         abort();
-    if (kept < count && (kept == 0 || value[kept - 1] != 0 ||
+    if (kept != 0 && kept < count && (value[kept - 1] != 0 ||
                          DropPendingRenames(value, kept, none, NULL) != kept ||
                          DropPendingRenames(value, kept, all, NULL) != 1))
         abort();

@@ -129,13 +129,20 @@ TEST(Record, EachFileIsPutBackOnlyAsTheRunsLeftIt)
     }
 }
 
-// The queue as Windows keeps it, '|' for each string's end.
-int ClaimOwn(const unsigned short *source, size_t length, int deletion, void *context)
+// The queue as Windows keeps it, '|' for each string's end; what is told as
+// staying in a value that cannot be edited, after a '-'.
+std::string g_stays;
+
+int ClaimOwn(const unsigned short *source, size_t length, int how, void *context)
 {
     const RunRecord *record = (const RunRecord *)context;
     const std::string path(source, source + length);
-    return OwnPendingRename(path.c_str(), deletion, "C:\\Program Files\\Instalator czytnika kart",
-                            record) != PENDING_OTHERS;
+    int ours = OwnPendingRename(path.c_str(), how & PENDING_DELETION,
+                                "C:\\Program Files\\Instalator czytnika kart",
+                                record) != PENDING_OTHERS;
+    if (ours && (how & PENDING_STAYS))
+        g_stays += path + "|";
+    return ours;
 }
 
 TEST(Record, OnlyTheProgramsOwnQueuedOperationsAreCancelled)
@@ -146,6 +153,9 @@ TEST(Record, OnlyTheProgramsOwnQueuedOperationsAreCancelled)
     ASSERT_TRUE(ReadRecord(text.data(), text.size(), &record));
     const std::string copy = "\\??\\C:\\Program Files\\Instalator czytnika kart\\instalator.exe||";
     const std::string other = "\\??\\C:\\t\\x.tmp|\\??\\C:\\x|";
+    std::string others;  // over 64 KiB
+    for (int i = 0; others.size() < 40000; ++i)
+        others += "\\??\\C:\\t\\" + std::to_string(i) + ".tmp||";
     const struct {
         bool record;
         std::string value, left;  // "=": the value stays as it is
@@ -162,19 +172,23 @@ TEST(Record, OnlyTheProgramsOwnQueuedOperationsAreCancelled)
                 "\\??\\C:\\j\\bin\\ocfpcsc1.dll.ocf-new|!\\??\\C:\\j\\bin\\ocfpcsc1.dll||",
          other + "\\??\\C:\\j\\bin\\ocfpcsc1.dll.ocf-new|!\\??\\C:\\j\\bin\\ocfpcsc1.dll||"},
         {true, copy, "|"},  // without the list's end
-        {true, copy + other + "\\??\\C:\\z", "="},
-        {true, copy + other + "|x|", "="},
+        {true, others + copy + others + "|", others + others + "|"},
+        {true, copy + other + "\\??\\C:\\z", "-" + copy.substr(4, copy.size() - 5)},
+        {true, copy + other + "|x|", "-" + copy.substr(4, copy.size() - 5)},
+        {true, "\\??\\C:\\j\\bin\\ocfpcsc1.dll.ocf-new|!\\??\\C:\\j\\bin\\ocfpcsc1.dll|\\??\\C:\\z",
+         "-C:\\j\\bin\\ocfpcsc1.dll.ocf-new|"},
     };
     for (const auto &c : cases) {
         std::vector<unsigned short> value(c.value.begin(), c.value.end());
         for (unsigned short &unit : value)
             unit = unit == '|' ? 0 : unit;
+        g_stays.clear();
         size_t kept = DropPendingRenames(value.data(), value.size(), ClaimOwn,
                                          c.record ? &record : nullptr);
         std::string left = kept == value.size() ? "=" : "";
         for (size_t i = 0; i < kept && kept < value.size(); ++i)
             left += value[i] != 0 ? (char)value[i] : '|';
-        EXPECT_EQ(left, c.left) << c.value;
+        EXPECT_EQ(kept == 0 ? "-" + g_stays : left, c.left) << c.value;
     }
     EXPECT_EQ(OwnPendingRename("C:\\j\\bin\\ocfpcsc1.dll.ocf-new", 0, "C:\\P", &record),
               PENDING_WAITING);

@@ -25,7 +25,7 @@ const wchar_t SESSION_MANAGER_W[] = L"System\\CurrentControlSet\\Control\\Sessio
 
 std::wstring PendingRenames()
 {
-    static wchar_t value[16384];
+    static wchar_t value[131072];
     DWORD size = sizeof value - 4;
     return RegGetValueW(HKEY_LOCAL_MACHINE, SESSION_MANAGER_W, L"PendingFileRenameOperations",
                         RRF_RT_REG_MULTI_SZ, nullptr, value, &size) == ERROR_SUCCESS
@@ -421,7 +421,10 @@ TEST_F(Unattended, AnUninstallBeforeTheInstallsRestartCancelsItsReplacements)
     // Another program's deletion of a file named in no ANSI code page.
     const std::wstring other_file = std::wstring(jre.begin(), jre.end()) + L"\\\u4e2d.tmp";
     CloseHandle(CreateFileW(other_file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    const std::wstring other = L"\\??\\" + other_file + std::wstring(2, L'\0');
+    std::wstring other = L"\\??\\" + other_file + std::wstring(2, L'\0');
+    for (int i = 0; other.size() < 51200; ++i)
+        other += L"\\??\\C:\\other\\" + std::to_wstring(i) + L".tmp" + std::wstring(1, L'\0') +
+                 (i % 2 ? L"!\\??\\C:\\other\\x" : L"") + std::wstring(1, L'\0');
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, SESSION_MANAGER_W, L"PendingFileRenameOperations",
                     REG_MULTI_SZ, other.c_str(), (DWORD)(other.size() + 1) * 2);
     HANDLE held[2] = {Hold(jar), Hold(old_jar)};
@@ -432,7 +435,7 @@ TEST_F(Unattended, AnUninstallBeforeTheInstallsRestartCancelsItsReplacements)
 
     EXPECT_EQ(Uninstall(), 0u);
     const std::wstring pending = PendingRenames();
-    EXPECT_NE(pending.find(other), std::wstring::npos);
+    EXPECT_EQ(pending.compare(0, other.size(), other), 0);
     EXPECT_EQ(pending.find(L".ocf-new"), std::wstring::npos);
     EXPECT_EQ(pending.find(L"ocf1.2.jar"), std::wstring::npos);
     EXPECT_FALSE(FileExists(jar + ".ocf-new"));
@@ -491,8 +494,12 @@ TEST_F(Unattended, AnUninstallPutsBackAFileInUseAtTheNextRestart)
     EXPECT_EQ(Uninstall(), 3010u);
     CloseHandle(held);
     EXPECT_TRUE(ReadTextFile(library) == ReadTextFile(package / "sun\\ocf1.2.jar"));
+    // The registration goes now; the record and the original at the restart.
+    EXPECT_EQ(UninstallValue("DisplayName"), "");
+    EXPECT_TRUE(FileExists("C:\\Program Files\\Instalator czytnika kart\\record.txt"));
     Restart(machine.path());
     EXPECT_EQ(ReadTextFile(library), "the original library");
+    EXPECT_FALSE(FileExists("C:\\Program Files\\Instalator czytnika kart"));
 }
 
 TEST_F(Unattended, TheCheckSeesEveryServedHomeAndEveryPlacedFile)
@@ -556,6 +563,17 @@ TEST_F(Unattended, TheCheckSeesEveryServedHomeAndEveryPlacedFile)
     EXPECT_EQ(Check(output), 1605u);
 }
 
+// Where the way back keeps a file's original: named by its SHA-256.
+std::string KeptOriginal(const std::string &file)
+{
+    unsigned char digest[SHA256_SIZE] = {};
+    std::string kept = "C:\\Program Files\\Instalator czytnika kart\\";
+    HashFileSha256(file.c_str(), digest);
+    for (unsigned char byte : digest)
+        kept += "0123456789abcdef"[byte >> 4], kept += "0123456789abcdef"[byte & 15];
+    return kept;
+}
+
 TEST_F(Unattended, TheUninstallInTheWindowLeavesAChangedFileAndASharedOne)
 {
     EXPECT_EQ(Run("/quiet"), 0u);
@@ -573,30 +591,33 @@ TEST_F(Unattended, TheUninstallInTheWindowLeavesAChangedFileAndASharedOne)
     EXPECT_EQ(ExitCode(), 1602u);
     boxes.Queue(IDYES);
     boxes.Queue(IDOK);
-    const std::string properties = JoinPath(jre, "lib\\opencard.properties"),
-                      placed = ReadTextFile(properties);
-    HANDLE held = CreateFileA(properties.c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
+    const std::string policy = JoinPath(jre, "lib\\security\\java.policy"),
+                      placed = ReadTextFile(policy), kept = KeptOriginal(policy + ".ocf-bak");
+    HANDLE held = CreateFileA(policy.c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
     arguments = "/uninstall /log:" + log;
     Start();
     EXPECT_EQ(ExitCode(), 1u);
     CloseHandle(held);
     ExpectAllPromptsAnswered(boxes);
-    EXPECT_EQ(ReadTextFile(properties), placed);
-    EXPECT_NE(Log().find("W użyciu, pozostawiono: " + properties + "\r\n"), std::string::npos);
+    EXPECT_EQ(ReadTextFile(policy), placed);
+    EXPECT_EQ(ReadTextFile(kept), "original policy");
+    EXPECT_NE(Log().find("W użyciu, pozostawiono: " + policy + "\r\n"), std::string::npos);
     EXPECT_EQ(ReadTextFile(library), "changed since");
     EXPECT_TRUE(FileExists(bridge));
     EXPECT_FALSE(FileExists(JoinPath(SystemDirectory(), "ocfpcsc1_64.dll")));
-    EXPECT_EQ(ReadTextFile(JoinPath(jre, "lib\\security\\java.policy")), "original policy");
     EXPECT_NE(Log().find("Zmieniony, pozostawiono: " + library + "\r\n"), std::string::npos) << Log();
     EXPECT_NE(Log().find("Wspólny, pozostawiono: " + bridge + "\r\n"), std::string::npos);
-    // Our share of the count taken off; a changed file ends the registration all the same.
+    // The file in use keeps the registration; released, the next uninstall
+    // takes it back, and our share of the count is taken off once.
+    EXPECT_EQ(UninstallValue("DisplayName"), "Instalator czytnika kart mikroprocesorowych");
+    EXPECT_EQ(Uninstall(), 0u);
+    EXPECT_EQ(ReadTextFile(policy), "original policy");
     DWORD size = sizeof count;
     EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, SHARED_COUNT_KEY, bridge.c_str(), RRF_RT_REG_DWORD,
                            nullptr, &count, &size),
               ERROR_SUCCESS);
     EXPECT_EQ(count, 1u);
-    HKEY key;
-    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY, 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(UninstallValue("DisplayName"), "");
 }
 
 // Cut short while java.exe runs (the home's library in place, its policy
@@ -634,6 +655,44 @@ TEST_F(Unattended, ARunCutShortIsTakenBackByTheRegisteredUninstall)
     }
 }
 
+// Killed at several moments, first as it writes the large original back,
+// then later: run again to its end, the uninstall leaves every file as before.
+TEST_F(Unattended, AnUninstallCutShortIsFinishedByTheNext)
+{
+    const std::string jar = JoinPath(jre, "lib\\ext\\ocf1.2.jar");
+    ASSERT_TRUE(WriteTextFile(jar, std::string(40 << 20, 'o')));
+    const auto writing = [&](const std::string &file) {
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data);
+        return data.nFileSizeLow > (1u << 20) && data.nFileSizeLow < (40u << 20);
+    };
+    const std::vector<std::string> before = Touched(jre);
+    for (int delay : {0, 100, 400, 900}) {
+        SCOPED_TRACE(delay);
+        EXPECT_EQ(Run("/quiet"), 0u);
+        ChildProcess uninstall(PROGRAM_COPY, machine.path(), "/uninstall /quiet");
+        for (int waited = 0; delay == 0 && waited < 10000 && !writing(jar) &&
+                             !writing(jar + ".ocf-new");
+             ++waited)
+            Sleep(1);
+        Sleep(delay);
+        HANDLE running = OpenProcess(PROCESS_TERMINATE, FALSE, uninstall.id());
+        TerminateProcess(running, 9);
+        CloseHandle(running);
+        uninstall.WaitForExit(10000);
+        const DWORD expected = UninstallValue("DisplayName").empty() ? 1605u : 0u;
+        EXPECT_EQ(Uninstall(), expected);
+        // Killed between the record and a shared count, a library stays with
+        // its count: one too high keeps a file.
+        for (const std::string &folder : {SystemDirectory(), JoinPath(jre, "lib\\ext")})
+            for (const char *name : {"ocfpcsc1.dll", "ocfpcsc164.dll", "ocfpcsc1_64.dll"})
+                if (RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SHARED_COUNT_KEY,
+                                       JoinPath(folder, name).c_str()) == ERROR_SUCCESS)
+                    DeleteFileA(JoinPath(folder, name).c_str());
+        EXPECT_TRUE(Touched(jre) == before);
+    }
+}
+
 // Thirty homes, each with its own policy, are recorded and taken back whole.
 TEST_F(Unattended, EveryOneOfThirtyJavaHomesIsTakenBack)
 {
@@ -652,17 +711,6 @@ TEST_F(Unattended, EveryOneOfThirtyJavaHomesIsTakenBack)
     EXPECT_EQ(Uninstall(), 0u);
     for (int i = 0; i < 30; ++i)
         EXPECT_EQ(Touched(homes[i]), before[i]) << i;
-}
-
-// Where the way back keeps a file's original: named by its SHA-256.
-std::string KeptOriginal(const std::string &file)
-{
-    unsigned char digest[SHA256_SIZE] = {};
-    std::string kept = "C:\\Program Files\\Instalator czytnika kart\\";
-    HashFileSha256(file.c_str(), digest);
-    for (unsigned char byte : digest)
-        kept += "0123456789abcdef"[byte >> 4], kept += "0123456789abcdef"[byte & 15];
-    return kept;
 }
 
 // A kept original changed: never put back, and a rerun takes the shared
@@ -687,9 +735,11 @@ TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays
                   ERROR_SUCCESS);
         EXPECT_EQ(count, 1u);
         EXPECT_NE(ReadTextFile(older), "an older bridge");
+        EXPECT_FALSE(FileExists(JoinPath(jre, "lib\\ext\\ocfpcsc1_64.dll")));  // after it
     }
     EXPECT_NE(Log().find("Błąd przywracania: " + older + "\r\n"), std::string::npos) << Log();
-    ASSERT_TRUE(WriteTextFile(kept, "an older bridge"));
+    // Holding its original, the file is done whatever its kept copy.
+    ASSERT_TRUE(WriteTextFile(older, "an older bridge"));
     EXPECT_EQ(Uninstall(), 0u);
     EXPECT_EQ(ReadTextFile(older), "an older bridge");
     EXPECT_TRUE(FileExists(bridge));

@@ -2,27 +2,47 @@
 
 #include <windows.h>
 
-// Per UNDONE_*, as NthText reads them.
+// Per UNDONE_*, as NthText reads them; the reason and code of UNDONE_SHARED
+// are those of an operation left queued for the restart.
 static const char UNDONE_LINE[] = "Przywrócono: \0"
                                   "Przy restarcie: \0"
                                   "Zmieniony, pozostawiono: \0"
                                   "W użyciu, pozostawiono: \0"
                                   "Błąd przywracania: \0"
-                                  "Wspólny, pozostawiono: ";
+                                  "Wspólny, pozostawiono: \0"
+                                  "W kolejce restartu, pozostawiono: ";
 static const char UNDONE_REASON[] = "\0"
                                     "Konieczny restart komputera\0"
                                     "Pozostawiono pliki zmienione od instalacji\0"
                                     "Pozostawiono pliki w użyciu\0"
-                                    "Błąd przywracania";
+                                    "Błąd przywracania\0"
+                                    "Pozostawiono operacje oczekujące na restart";
 static const int UNDONE_CODE[] = {0, EXIT_RESTART_REQUIRED, EXIT_WARNING, EXIT_WARNING,
-                                 EXIT_STEP_FAILED};
+                                 EXIT_STEP_FAILED, EXIT_WARNING};
+enum { QUEUED_LEFT = UNDONE_SHARED + 1 };
+
+static void LogUndone(HANDLE log, int undone, const char *path)
+{
+    char line[PATH_BUFFER_SIZE + 64];
+    FormatTextBounded(line, sizeof line, "%s" NAME_BEGIN "%s" NAME_END,
+                      NthText(UNDONE_LINE, undone), path);
+    WriteReportLine(log, line);
+}
+
+// A queued operation of the program's that stays in a value no one can edit.
+static void LogQueuedLeft(const char *source, void *log)
+{
+    LogUndone((HANDLE)log, QUEUED_LEFT, source);
+}
 
 int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
 {
     RunRecord record = {};
     char folder[PATH_BUFFER_SIZE];
-    char line[PATH_BUFFER_SIZE + 64];
     int worst = UNDONE;
+    int kept = 0;
+    int left = 0;
+    int loaded, cancelled;
     int code = EXIT_ANOTHER_INSTANCE;
     if (!alone) {
         CopyTextBounded(reason, REASON_SIZE, ANOTHER_INSTANCE_TEXT);
@@ -40,22 +60,30 @@ int RunUninstall(int quiet, int alone, HANDLE log, char *reason)
         goto done;
     }
     // An install's replacements that still wait for the restart go: each file
-    // is judged as it is.
-    if (!LoadRecord(folder, &record))
+    // is judged as it is. A record that cannot be read stays as it is.
+    loaded = LoadRecord(folder, &record);
+    cancelled = loaded && CancelOwnRenames(folder, &record, LogQueuedLeft, log);
+    if (!loaded)
         worst = UNDONE_FAILED;
-    else
-        CancelOwnRenames(folder, &record);
-    for (int i = 0; worst != UNDONE_FAILED && i < record.count; ++i) {
+    // What is left or waits keeps its entry, moved forward: every line that a
+    // save on the way writes is still true of its file.
+    for (int i = 0; i < record.count; ++i) {
         int undone = UndoRecordedFile(folder, &record, i);
         if (undone != UNDONE_SHARED && undone > worst)
             worst = undone;
-        FormatTextBounded(line, sizeof line, "%s" NAME_BEGIN "%s" NAME_END,
-                          NthText(UNDONE_LINE, undone), record.entry[i].path);
-        WriteReportLine(log, line);
+        LogUndone(log, undone, record.entry[i].path);
+        if (undone == UNDONE_AT_RESTART || undone == UNDONE_IN_USE || undone == UNDONE_FAILED) {
+            left |= undone != UNDONE_AT_RESTART;
+            record.entry[kept++] = record.entry[i];
+        }
     }
-    // A failure keeps the record, so that the uninstall can be run again.
-    if (worst != UNDONE_FAILED)
-        Unregister(folder);
+    record.count = kept;
+    // Left files keep the registration, the record and their originals, so
+    // that the uninstall can be run again.
+    if (loaded && (kept == 0 || SaveRecord(folder, &record)) && !left)
+        Unregister(folder, kept);
+    if (!cancelled && worst < UNDONE_CHANGED)
+        worst = UNDONE_SHARED;
     code = UNDONE_CODE[worst];
     CopyTextBounded(reason, REASON_SIZE, NthText(UNDONE_REASON, worst));
 

@@ -109,26 +109,31 @@ static int AppendEntry(Recording *recording, const RecordEntry *entry)
     return WriteEntry(recording->journal, entry);
 }
 
+int CopyFlushed(const char *source, const char *target)
+{
+    int flushed = 0;
+    if (!CopyFileA(source, target, FALSE))
+        return 0;
+    // A read-only original's copy too.
+    SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
+    HANDLE file = OpenForWriting(target, OPEN_EXISTING);
+    if (file != INVALID_HANDLE_VALUE) {
+        flushed = FlushFileBuffers(file);
+        CloseHandle(file);
+    }
+    return flushed;
+}
+
 // The original under its own SHA-256, a name no other content can take, on
 // disk before the file changes.
 static int KeepCopy(const char *folder, const char *source, unsigned char *digest)
 {
     char name[KEPT_NAME_SIZE];
     char kept[PATH_BUFFER_SIZE];
-    int flushed = 0;
     if (!HashFileSha256(source, digest))
         return 0;
     KeptName(digest, name);
-    if (!PathInRecordFolder(folder, name, kept) || !CopyFileA(source, kept, FALSE))
-        return 0;
-    // A read-only original's copy too.
-    SetFileAttributesA(kept, FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = OpenForWriting(kept, OPEN_EXISTING);
-    if (file != INVALID_HANDLE_VALUE) {
-        flushed = FlushFileBuffers(file);
-        CloseHandle(file);
-    }
-    return flushed;
+    return PathInRecordFolder(folder, name, kept) && CopyFlushed(source, kept);
 }
 
 static void WriteRegistration(const char *folder, const char *copy, int copy_size, int count);

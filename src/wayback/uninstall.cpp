@@ -24,17 +24,23 @@ static int ReadNow(const char *path, unsigned char digest[SHA256_SIZE])
                : -1;
 }
 
-static int PutBack(const char *kept, const char *path)
+// Beside the target, flushed, then moved over it: a run cut short leaves the
+// file as it was or the original, never a torn one. Only what is verified
+// to be the original is moved.
+static int PutBack(const char *kept, const char *fresh, const char *path,
+                   const unsigned char *original)
 {
-    char waiting[PATH_BUFFER_SIZE + 8];
-    if (CopyFileA(kept, path, FALSE))
-        return UNDONE;
-    FormatTextBounded(waiting, sizeof waiting, "%s.ocf-new", path);
-    return CopyFileA(kept, waiting, FALSE) &&
-                   MoveFileExA(waiting, path,
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)
-               ? UNDONE_AT_RESTART
-               : UNDONE_FAILED;
+    unsigned char digest[SHA256_SIZE];
+    if (CopyFlushed(kept, fresh) && HashFileSha256(fresh, digest) &&
+        memcmp(digest, original, SHA256_SIZE) == 0) {
+        if (MoveFileExA(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return UNDONE;
+        // Held so that it cannot be replaced now.
+        if (MoveFileExA(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT))
+            return UNDONE_AT_RESTART;
+    }
+    DeleteFileA(fresh);
+    return UNDONE_FAILED;
 }
 
 static int DeleteNowOrAtRestart(const char *path)
@@ -47,33 +53,36 @@ static int DeleteNowOrAtRestart(const char *path)
 int UndoRecordedFile(const char *folder, RunRecord *record, int index)
 {
     unsigned char now_digest[SHA256_SIZE];
-    unsigned char kept_digest[SHA256_SIZE];
     char name[KEPT_NAME_SIZE];
     char kept[PATH_BUFFER_SIZE];
+    char fresh[PATH_BUFFER_SIZE + 8];
     RecordEntry *entry = &record->entry[index];
-    // Taken off once: saved before going on, so that a rerun after a failure
-    // does not take it again. Another program's count keeps the file.
+    // The record says so before the count changes: a rerun, after a kill or
+    // a failed save, takes it off no second time. Another program's count
+    // keeps the file.
     if (entry->shared) {
-        int others = entry->shared == SHARED_TAKEN_OFF || ChangeSharedCount(entry->path, -1) > 0;
-        entry->shared = others ? SHARED_TAKEN_OFF : SHARED_NOT;
-        if (!SaveRecord(folder, record))
+        int change = entry->shared == SHARED_COUNTED ? -1 : 0;
+        entry->shared = SHARED_TAKEN_OFF;
+        if (change != 0 && !SaveRecord(folder, record)) {
+            entry->shared = SHARED_COUNTED;
             return UNDONE_FAILED;
-        if (others)
+        }
+        if (ChangeSharedCount(entry->path, change) > 0)
             return UNDONE_SHARED;
     }
     int now = ReadNow(entry->path, now_digest);
     if (now < 0)
         return IsFileInUse(entry->path) ? UNDONE_IN_USE : UNDONE_CHANGED;
+    // A put-back cut short leaves its copy.
+    FormatTextBounded(fresh, sizeof fresh, "%s.ocf-new", entry->path);
+    DeleteFileA(fresh);
     KeptName(entry->original, name);
-    // A kept original that is not what was kept is never put back.
-    if (entry->kind == RECORD_KEPT &&
-        (!PathInRecordFolder(folder, name, kept) || !HashFileSha256(kept, kept_digest) ||
-         memcmp(kept_digest, entry->original, SHA256_SIZE) != 0))
-        return UNDONE_FAILED;
     switch (DecideRestore(entry, now, now_digest,
                           entry->kind == RECORD_KEPT ? entry->original : NULL)) {
     case RESTORE_PUT_BACK:
-        return PutBack(kept, entry->path);
+        return PathInRecordFolder(folder, name, kept)
+                   ? PutBack(kept, fresh, entry->path, entry->original)
+                   : UNDONE_FAILED;
     case RESTORE_DELETE:
         return DeleteNowOrAtRestart(entry->path);
     case RESTORE_LEAVE_CHANGED:
@@ -82,19 +91,11 @@ int UndoRecordedFile(const char *folder, RunRecord *record, int index)
     return UNDONE;
 }
 
-static void DeleteInFolder(const char *folder, const char *name)
-{
-    char path[PATH_BUFFER_SIZE];
-    if (!PathInRecordFolder(folder, name, path))
-        return;
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    DeleteNowOrAtRestart(path);
-}
-
 // Every file of the folder: kept originals of runs cut short too.
-void Unregister(const char *folder)
+void Unregister(const char *folder, int at_restart)
 {
     char pattern[PATH_BUFFER_SIZE];
+    char path[PATH_BUFFER_SIZE];
     WIN32_FIND_DATAA found;
     // Each file is checked as it is deleted.
     CopyTextBounded(pattern, sizeof pattern, folder);
@@ -102,8 +103,14 @@ void Unregister(const char *folder)
         HANDLE search = FindFirstFileA(pattern, &found);
         if (search != INVALID_HANDLE_VALUE) {
             do {
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    DeleteInFolder(folder, found.cFileName);
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ||
+                    !PathInRecordFolder(folder, found.cFileName, path))
+                    continue;
+                SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+                if (at_restart)
+                    MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+                else
+                    DeleteNowOrAtRestart(path);
             } while (FindNextFileA(search, &found));
             FindClose(search);
         }

@@ -66,11 +66,12 @@ int DecideRestore(const RecordEntry *entry, int now, const unsigned char *now_di
 // PendingFileRenameOperations (pending_text.cpp, pure), a REG_MULTI_SZ of
 // UTF-16 units that any program appends to: pairs of a source, "\\??\\"
 // first as MoveFileEx writes it, and a target, empty for a deletion. The
-// pairs that `ours` claims (given the source without that prefix) go, the
-// rest stay as they were; the new count of units, `count` when nothing goes
-// or the value is not whole pairs (its units are then not to be written).
-typedef int (*PendingTest)(const unsigned short *source, size_t length, int deletion,
-                           void *context);
+// pairs that `ours` claims (given the source without that prefix, and
+// PENDING_* in `how`) go, the rest stay as they were; the new count of
+// units, `count` when nothing goes. A value that is not whole pairs cannot
+// be edited: each pair that can be read is told with PENDING_STAYS, and 0.
+enum { PENDING_DELETION = 1, PENDING_STAYS = 2 };
+typedef int (*PendingTest)(const unsigned short *source, size_t length, int how, void *context);
 size_t DropPendingRenames(unsigned short *value, size_t count, PendingTest ours, void *context);
 // Whose a queued operation on `source` is: the program's when it deletes the
 // record's `folder` or a file in it; with a `record`, too, a replacement
@@ -116,6 +117,8 @@ int PathInRecordFolder(const char *folder, const char *name, char *path);
 int LoadRecord(const char *folder, RunRecord *record);
 // The record replaced as a whole, flushed: 1 when it is on disk.
 int SaveRecord(const char *folder, const RunRecord *record);
+// `source` copied over `target`, writable, flushed: 1 when it is on disk.
+int CopyFlushed(const char *source, const char *target);
 // One run's record, from StartRecording across the run's events (the
 // listener's context) to FinishRecording. StartRecording gives 0 when the
 // record cannot be read: that run is not recorded, and nothing is written.
@@ -148,11 +151,15 @@ int WriteProgramCopy(const char *path);
 // rule the exit code; UNDONE_SHARED is left for another program that still
 // counts it, undone for the exit code but said apart.
 enum { UNDONE, UNDONE_AT_RESTART, UNDONE_CHANGED, UNDONE_IN_USE, UNDONE_FAILED, UNDONE_SHARED };
-// A shared count taken off is saved in the record before going on.
+// UNDONE_AT_RESTART, UNDONE_IN_USE and UNDONE_FAILED keep the entry and its
+// kept original. A shared count is said taken off in the record before it is.
 int UndoRecordedFile(const char *folder, RunRecord *record, int index);
 // The folder's files and the registration go; the program's copy, when it is
-// this program that runs, and its folder at the next restart.
-void Unregister(const char *folder);
+// this program that runs, and its folder at the next restart. With
+// `at_restart`, every file of the folder goes at the restart, after the
+// put-backs queued before: until then an install finds the record and the
+// originals.
+void Unregister(const char *folder, int at_restart = 0);
 // 1 with the record's folder when the program is registered.
 int FindRegistration(char *folder);
 // file_in_use.cpp: 1 when another program holds the file so that it cannot
@@ -161,8 +168,12 @@ int IsFileInUse(const char *path);
 
 // pending_renames.cpp: the program's own operations queued for the next
 // restart, as OwnPendingRename tells them, taken out of the 64-bit
-// PendingFileRenameOperations; the waiting ".ocf-new" files go too.
-void CancelOwnRenames(const char *folder, const RunRecord *record);
+// PendingFileRenameOperations; the waiting ".ocf-new" files go too. 1 when
+// none of them is left in it; each one left, in a value that cannot be
+// edited, is told to `left` when given.
+typedef void (*PendingLeft)(const char *source, void *context);
+int CancelOwnRenames(const char *folder, const RunRecord *record, PendingLeft left = NULL,
+                     void *context = NULL);
 #endif
 
 #endif
