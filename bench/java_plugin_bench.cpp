@@ -164,7 +164,7 @@ int main(int argc, char **argv)
             SetRunListener(recorded ? RecordRunEvent : NULL, &recording);
             result = InstallJavaPluginComponents(message, sizeof message);
             SetRunListener(NULL, NULL);
-            FinishRecording(&recording);
+            FinishRecording(&recording, 1);
             QueryPerformanceCounter(&end);
             if (ReadRecordFolder(folder))
                 Unregister(folder);

@@ -221,6 +221,15 @@ TEST_F(Unattended, AFileInUseIsReplacedAtTheNextRestart)
     EXPECT_FALSE(FileExists(bridge + ".ocf-new"));
 }
 
+std::string UninstallValue(const char *name)
+{
+    char value[512] = "";
+    DWORD size = sizeof value;
+    RegGetValueA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD,
+                 nullptr, value, &size);
+    return name[0] == 'N' ? std::to_string(*(DWORD *)value) : value;
+}
+
 TEST_F(Unattended, AReadOnlyTargetIsReplacedWithoutAPrompt)
 {
     const std::string library = JoinPath(jre, "lib\\ext\\ocf1.2.jar");
@@ -243,7 +252,10 @@ TEST_F(Unattended, ExitCodesFollowTheWorstStep)
         EXPECT_EQ(Run("/quiet /components:drivers"), code);
     }
     ASSERT_TRUE(WriteTextFile(package / "Drivers\\twin64.bat", "@exit /b 7\r\n"));
-    EXPECT_EQ(Run("/quiet /components:drivers /log:" + log), 1603u);
+    EXPECT_EQ(Run("/quiet /log:" + log), 1603u);
+    // Its files placed, a failed run is no version installed.
+    EXPECT_EQ(UninstallValue("DisplayVersion"), "");
+    EXPECT_NE(UninstallValue("DisplayName"), "");
     EXPECT_NE(Log().find("Instalacja sterownika czytnika kart: BŁĄD - Instalator sterownika "
                          "zakończył pracę z kodem 7\r\n"),
               std::string::npos)
@@ -347,15 +359,6 @@ std::vector<std::string> Touched(const std::string &jre)
     return contents;
 }
 
-std::string UninstallValue(const char *name)
-{
-    char value[512] = "";
-    DWORD size = sizeof value;
-    RegGetValueA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD,
-                 nullptr, value, &size);
-    return name[0] == 'N' ? std::to_string(*(DWORD *)value) : value;
-}
-
 TEST_F(Unattended, TwoInstallsAndAnUninstallFromTheCopyPutEveryFileBack)
 {
     const std::string old_jar = JoinPath(SystemDirectory(), "ocf1.2.jar");
@@ -437,11 +440,15 @@ TEST_F(Unattended, TheRegisteredCopyIsTheProgramThatRan)
     const std::string original = ReadTextFile(program);
     // A second name: not the one file that the image is checked against.
     ASSERT_TRUE(CreateHardLinkA(ran.c_str(), program.c_str(), nullptr));
-    EXPECT_EQ(Run("/quiet /log:" + log), 1u);
-    EXPECT_FALSE(FileExists(PROGRAM_COPY));
-    EXPECT_EQ(UninstallValue("QuietUninstallString"), "");
-    EXPECT_NE(Log().find("Plik programu zmieniony w trakcie pracy, odinstalowanie "
-                         "niezarejestrowane: " + program + "\r\n"),
+    ASSERT_TRUE(WriteTextFile(JoinPath(SystemDirectory(), "ocf1.2.jar"), "the old library"));
+    const std::vector<std::string> before = Touched(jre);
+    EXPECT_EQ(Run("/quiet /log:" + log), 1603u);
+    EXPECT_TRUE(Touched(jre) == before && NothingPlaced());
+    EXPECT_EQ(GetFileAttributesA("C:\\Program Files\\Instalator czytnika kart"),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(UninstallValue("DisplayName"), "");
+    EXPECT_NE(Log().find("Plik programu zmieniony w trakcie pracy, nic nie zmieniono: " +
+                         program + "\r\n"),
               std::string::npos) << Log();
     ASSERT_TRUE(DeleteFileA(ran.c_str()));
 
@@ -660,8 +667,15 @@ TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays
     EXPECT_TRUE(FileExists(bridge));
 
     EXPECT_EQ(Run("/quiet"), 0u);
+    // Held open by another, or unreadable: the run changes nothing.
+    ASSERT_TRUE(DeleteFileA(bridge.c_str()));
+    HANDLE held = CreateFileA(JoinPath(folder, "record.txt").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(Run("/quiet"), 1603u);
+    CloseHandle(held);
     ASSERT_TRUE(WriteTextFile(JoinPath(folder, "record.txt"), "by hand\r\n"));
-    EXPECT_EQ(Run("/quiet /log:" + log), 1u);
+    EXPECT_EQ(Run("/quiet /log:" + log), 1603u);
+    EXPECT_FALSE(FileExists(bridge));
     EXPECT_EQ(ReadTextFile(JoinPath(folder, "record.txt")), "by hand\r\n");
     EXPECT_NE(Log().find("Zapis zmian nieczytelny"), std::string::npos);
     EXPECT_EQ(Uninstall(), 1603u);

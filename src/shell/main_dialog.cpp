@@ -133,9 +133,11 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
                     break;
                 }
                 g_run_in_progress = true;
-                RunInstallation(dialog, &g_run->steps);
-                g_run->ran = 1;
+                g_run->ran = RunInstallation(dialog, &g_run->steps);
                 g_run_in_progress = false;
+                // Refused, it stays ready to install.
+                if (!g_run->ran)
+                    break;
                 g_details_state = DETAILS_COLLAPSED;
                 // The list's label goes with the list.
                 ShowWindow(GetDlgItem(dialog, IDC_READER_LABEL), SW_HIDE);

@@ -200,11 +200,16 @@ struct RunChoice {
     HWND reader_list;
     long long reader_item;
 };
-void RunSteps(const RunChoice *choice, StepOutcomes *steps);
+// The run's exit code (ExitCodeOfRun). When the way back cannot be made
+// ready, nothing runs: 1603, and `refusal` (REFUSAL_SIZE) holds the log's line
+// for it; else it is left empty.
+enum { REFUSAL_SIZE = PATH_BUFFER_SIZE + 96 };
+int RunSteps(const RunChoice *choice, StepOutcomes *steps, char *refusal);
 // Reads the check boxes, runs the steps under the wait cursor, shows the
 // report and the status labels and puts the controls into their after-run
-// state. The caller updates the details state and the button captions.
-void RunInstallation(HWND dialog, StepOutcomes *steps);
+// state: 1. The caller updates the details state and the button captions.
+// A run refused shows its reason in a message box and changes nothing: 0.
+int RunInstallation(HWND dialog, StepOutcomes *steps);
 
 // unattended.cpp: a named mutex in the Global namespace, held for the whole
 // process; 0 when it cannot be held: another process holds it, denies it to

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
+#include <sddl.h>
 
 const char PROGRAM_TITLE[] = "Instalator czytnika kart mikroprocesorowych";
 const char UNINSTALL_KEY[] =
@@ -110,50 +111,33 @@ static int AppendEntry(Recording *recording, const RecordEntry *entry)
 }
 
 // The original under its own SHA-256, a name no other content can take, on
-// disk before the file changes.
+// disk before the file changes. Written once, whole under its name: a kept
+// file that two targets share is never cut by a later copy over it.
 static int KeepCopy(const char *folder, const char *source, unsigned char *digest)
 {
-    char name[KEPT_NAME_SIZE];
+    char name[KEPT_NAME_SIZE + 4];
     char kept[PATH_BUFFER_SIZE];
+    char fresh[PATH_BUFFER_SIZE];
+    unsigned char found[SHA256_SIZE];
     int flushed = 0;
     if (!HashFileSha256(source, digest))
         return 0;
     KeptName(digest, name);
-    if (!PathInRecordFolder(folder, name, kept) || !CopyFileA(source, kept, FALSE))
+    if (!PathInRecordFolder(folder, name, kept))
+        return 0;
+    if (HashFileSha256(kept, found) && memcmp(found, digest, SHA256_SIZE) == 0)
+        return 1;
+    CopyTextBounded(name + KEPT_NAME_SIZE - 1, 5, ".new");
+    if (!PathInRecordFolder(folder, name, fresh) || !CopyFileA(source, fresh, FALSE))
         return 0;
     // A read-only original's copy too.
-    SetFileAttributesA(kept, FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = OpenForWriting(kept, OPEN_EXISTING);
+    SetFileAttributesA(fresh, FILE_ATTRIBUTE_NORMAL);
+    HANDLE file = OpenForWriting(fresh, OPEN_EXISTING);
     if (file != INVALID_HANDLE_VALUE) {
         flushed = FlushFileBuffers(file);
         CloseHandle(file);
     }
-    return flushed;
-}
-
-static void WriteRegistration(const char *folder, const char *copy, int copy_size, int count);
-
-// Before the run's first change: the folder, the program's copy and its
-// registration, and the record rewritten whole (no torn line, no gone home),
-// open for what the run appends.
-static void StartWayBack(Recording *recording)
-{
-    char path[PATH_BUFFER_SIZE];
-    const char *folder = recording->folder;
-    recording->started = 1;
-    CreateDirectoryA(folder, NULL);
-    // A reinstall before the uninstall's restart keeps them.
-    CancelOwnRenames(folder, NULL);
-    int copy_size = PathInRecordFolder(folder, "instalator.exe", path) ? WriteProgramCopy(path) : 0;
-    if (copy_size > 0) {
-        WriteRegistration(folder, path, copy_size, recording->record.count);
-        recording->registered = 1;
-    }
-    if (!SaveRecord(folder, &recording->record) ||
-        !PathInRecordFolder(folder, "record.txt", path))
-        return;
-    recording->journal = OpenForWriting(path, OPEN_EXISTING);
-    SetFilePointer(recording->journal, 0, NULL, FILE_END);
+    return flushed && MoveFileExA(fresh, kept, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 // A file that the run may create, appended; null when there is no room.
@@ -175,10 +159,6 @@ static int KeepOriginal(Recording *recording, const char *path)
 {
     char source[PATH_BUFFER_SIZE + 8];
     RunRecord *record = &recording->record;
-    if (!recording->started)
-        StartWayBack(recording);
-    if (recording->journal == INVALID_HANDLE_VALUE)
-        return 0;
     int index = FindRecordEntry(record, path);
     // Recorded before: its original stays, and until this run says what it
     // left, the file may be anything.
@@ -244,26 +224,6 @@ int RecordRunEvent(int event, const char *path, const char *detail, long long nu
     return 1;
 }
 
-// Entries of Java homes that are gone have nothing to take back.
-int StartRecording(Recording *recording)
-{
-    memset(recording, 0, sizeof *recording);
-    recording->journal = INVALID_HANDLE_VALUE;
-    // Each change hashes what was there and what was left.
-    HoldHashProvider(1);
-    if (!ReadRecordFolder(recording->folder) || !LoadRecord(recording->folder, &recording->record))
-        return 0;
-    RunRecord *record = &recording->record;
-    int kept = 0;
-    for (int i = 0; i < record->count; ++i) {
-        if (GetFileAttributesA(record->entry[i].path) != INVALID_FILE_ATTRIBUTES ||
-            GetLastError() != ERROR_PATH_NOT_FOUND)
-            record->entry[kept++] = record->entry[i];
-    }
-    record->count = kept;
-    return 1;
-}
-
 int ChangeSharedCount(const char *path, int change)
 {
     HKEY key;
@@ -289,8 +249,9 @@ int ChangeSharedCount(const char *path, int change)
 
 // Apps & features, all but DisplayVersion: the uninstall is offered from the
 // run's first change on, and an engine that detects the install by its
-// version sees this version only once a run of it has ended.
-static void WriteRegistration(const char *folder, const char *copy, int copy_size, int count)
+// version sees this version only once a run of it has ended well. On disk
+// before the first change.
+static int WriteRegistration(Recording *recording, const char *copy, int copy_size)
 {
     static const char NAMES[] = "DisplayName\0Publisher\0InstallLocation\0"
                                 "DisplayIcon\0InstallDate\0UninstallString\0"
@@ -301,37 +262,103 @@ static void WriteRegistration(const char *folder, const char *copy, int copy_siz
     char quiet_command[PATH_BUFFER_SIZE + 40];
     SYSTEMTIME now;
     HKEY key;
+    DWORD disposition = 0;
+    LONG written = ERROR_SUCCESS;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, NULL, 0,
-                        KEY_SET_VALUE | KEY_WOW64_64KEY, NULL, &key, NULL) != ERROR_SUCCESS)
-        return;
+                        KEY_SET_VALUE | KEY_WOW64_64KEY, NULL, &key,
+                        &disposition) != ERROR_SUCCESS)
+        return 0;
+    recording->made |= disposition == REG_CREATED_NEW_KEY ? MADE_KEY : 0;
     GetLocalTime(&now);
     FormatTextBounded(date, sizeof date, "%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
     FormatTextBounded(command, sizeof command, "\"%s\" /uninstall", copy);
     FormatTextBounded(quiet_command, sizeof quiet_command, "%s /quiet", command);
-    const char *const texts[TEXT_COUNT] = {
-        PROGRAM_TITLE, "Instalator czytnika kart", folder, copy, date, command, quiet_command};
+    const char *const texts[TEXT_COUNT] = {PROGRAM_TITLE,     "Instalator czytnika kart",
+                                           recording->folder, copy,
+                                           date,              command,
+                                           quiet_command};
     // The program's copy; the originals are a few small files.
     const DWORD numbers[VALUE_COUNT - TEXT_COUNT] = {
-        (DWORD)(copy_size + 1023) / 1024 + (DWORD)count / 8 + 8, 1, 1};
+        (DWORD)(copy_size + 1023) / 1024 + (DWORD)recording->record.count / 8 + 8, 1, 1};
     const char *name = NAMES;
-    for (int i = 0; i < VALUE_COUNT; ++i, name += strlen(name) + 1) {
+    for (int i = 0; i < VALUE_COUNT && written == ERROR_SUCCESS; ++i, name += strlen(name) + 1) {
         if (i < TEXT_COUNT)
-            RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)texts[i],
-                           (DWORD)strlen(texts[i]) + 1);
+            written = RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)texts[i],
+                                     (DWORD)strlen(texts[i]) + 1);
         else
-            RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&numbers[i - TEXT_COUNT],
-                           sizeof(DWORD));
+            written = RegSetValueExA(key, name, 0, REG_DWORD,
+                                     (const BYTE *)&numbers[i - TEXT_COUNT], sizeof(DWORD));
     }
+    if (written == ERROR_SUCCESS)
+        written = RegFlushKey(key);
     RegCloseKey(key);
+    return written == ERROR_SUCCESS;
 }
 
-// After the run: the shared counts, the record flushed, and DisplayVersion,
-// last, for a run that changed a file.
-void FinishRecording(Recording *recording)
+// Only SYSTEM and Administrators, and nothing inherited: nobody else can hold
+// the record open, so no one can keep a run from its way back. 1 when made now.
+static int MakeRecordFolder(const char *folder)
+{
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, NULL, FALSE};
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, NULL))
+        return 0;
+    attributes.lpSecurityDescriptor = descriptor;
+    int made = CreateDirectoryA(folder, &attributes);
+    LocalFree(descriptor);
+    return made;
+}
+
+// Ready before the run's first change, or nothing is changed: the folder, the
+// program's copy, its registration, the record rewritten whole (no torn line,
+// no gone home) and open for what the run appends. Entries of Java homes that
+// are gone have nothing to take back.
+int StartRecording(Recording *recording)
+{
+    char path[PATH_BUFFER_SIZE];
+    const char *folder = recording->folder;
+    RunRecord *record = &recording->record;
+    memset(recording, 0, sizeof *recording);
+    recording->journal = INVALID_HANDLE_VALUE;
+    recording->refusal = WAY_BACK_RECORD_UNREADABLE;
+    // Each change hashes what was there and what was left.
+    HoldHashProvider(1);
+    if (!ReadRecordFolder(recording->folder) || !LoadRecord(folder, record))
+        return 0;
+    int kept = 0;
+    for (int i = 0; i < record->count; ++i) {
+        if (GetFileAttributesA(record->entry[i].path) != INVALID_FILE_ATTRIBUTES ||
+            GetLastError() != ERROR_PATH_NOT_FOUND)
+            record->entry[kept++] = record->entry[i];
+    }
+    record->count = kept;
+    recording->refusal = WAY_BACK_NOT_MADE;
+    recording->made = MakeRecordFolder(folder) ? MADE_FOLDER : 0;
+    int copy_size = PathInRecordFolder(folder, "instalator.exe", path) ? WriteProgramCopy(path) : 0;
+    if (copy_size == 0 || !WriteRegistration(recording, path, copy_size) ||
+        !SaveRecord(folder, record) || !PathInRecordFolder(folder, "record.txt", path))
+        return 0;
+    recording->journal = OpenForWriting(path, OPEN_EXISTING);
+    if (recording->journal == INVALID_HANDLE_VALUE)
+        return 0;
+    SetFilePointer(recording->journal, 0, NULL, FILE_END);
+    // Last, once nothing can stop the run: the put-backs and deletions that an
+    // uninstall queued would undo it at the restart; its kept originals stay
+    // the originals.
+    CancelOwnRenames(folder, record);
+    return 1;
+}
+
+// After the run (also one refused): the shared counts, the record flushed,
+// and DisplayVersion, last, for a run that changed a file and ended well.
+// What a run made and left nothing to take back with goes again.
+void FinishRecording(Recording *recording, int ended_well)
 {
     RunRecord *record = &recording->record;
     HKEY key;
-    if (recording->journal != INVALID_HANDLE_VALUE) {
+    int ready = recording->journal != INVALID_HANDLE_VALUE;
+    if (ready) {
         // Once per machine, as Windows Installer counts.
         for (int i = 0; i < record->count; ++i) {
             RecordEntry *entry = &record->entry[i];
@@ -344,9 +371,13 @@ void FinishRecording(Recording *recording)
         FlushFileBuffers(recording->journal);
         CloseHandle(recording->journal);
     }
-    if (recording->registered && recording->changed &&
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
-                      &key) == ERROR_SUCCESS) {
+    if (recording->made && record->count == 0)
+        Unregister(recording->folder);
+    else if (!ready && (recording->made & MADE_KEY))
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, KEY_WOW64_64KEY, 0);
+    else if (ended_well && recording->changed &&
+             RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                           &key) == ERROR_SUCCESS) {
         RegSetValueExA(key, "DisplayVersion", 0, REG_SZ, (const BYTE *)INSTALATOR_VERSION_TEXT,
                        sizeof INSTALATOR_VERSION_TEXT);
         RegCloseKey(key);
