@@ -469,16 +469,23 @@ TEST_F(Unattended, TheRegisteredCopyIsTheProgramThatRan)
 TEST_F(Unattended, AnUninstallPutsBackAFileInUseAtTheNextRestart)
 {
     const std::string library = JoinPath(jre, "lib\\ext\\ocf1.2.jar");
-    ASSERT_TRUE(WriteTextFile(library, "the original library"));
-    EXPECT_EQ(Run("/quiet"), 0u);
-    HANDLE held = Hold(library);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
-    EXPECT_EQ(Uninstall(), 3010u);
-    CloseHandle(held);
-    EXPECT_TRUE(ReadTextFile(library) == ReadTextFile(package / "sun\\ocf1.2.jar"));
-    Restart(machine.path());
-    EXPECT_EQ(ReadTextFile(library), "the original library");
+    const std::string placed = ReadTextFile(package / "sun\\ocf1.2.jar");
+    for (bool reinstall : {false, true}) {
+        ASSERT_TRUE(WriteTextFile(library, "the original library"));
+        EXPECT_EQ(Run("/quiet"), 0u);
+        HANDLE held = Hold(library);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
+        EXPECT_EQ(Uninstall(), 3010u);
+        CloseHandle(held);
+        EXPECT_TRUE(ReadTextFile(library) == placed);
+        // Installed again before that restart: the restart undoes none of it,
+        // and the next uninstall brings back the first state.
+        EXPECT_EQ(reinstall ? Run("/quiet") : 0u, 0u);
+        Restart(machine.path());
+        EXPECT_TRUE(!reinstall || (ReadTextFile(library) == placed && Uninstall() == 0u));
+        EXPECT_EQ(ReadTextFile(library), "the original library") << reinstall;
+    }
 }
 
 TEST_F(Unattended, TheCheckSeesEveryServedHomeAndEveryPlacedFile)
@@ -646,7 +653,12 @@ TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays
     const std::string older = JoinPath(SystemDirectory(), "ocfpcsc1_64.dll");
     ASSERT_TRUE(WriteTextFile(older, "an older bridge"));
     std::string kept = KeptOriginal(older);
+    // Kept already (another file had the same original) and read by another:
+    // used as it is.
+    ASSERT_TRUE(MakeDirectories(folder) && WriteTextFile(kept, "an older bridge"));
+    HANDLE reader = Hold(kept);
     EXPECT_EQ(Run("/quiet"), 0u);
+    CloseHandle(reader);
     DWORD count = 2, size = sizeof count;
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, SHARED_COUNT_KEY, bridge.c_str(), REG_DWORD, &count,
                     sizeof count);

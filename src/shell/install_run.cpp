@@ -74,7 +74,6 @@ int RunSteps(const RunChoice *choice, StepOutcomes *steps, char *refusal)
 {
     PrivatePackage package;
     Recording recording;
-    RunLog facts = {INVALID_HANDLE_VALUE, {0, 0, 0, 0}};
     RunListeners listeners = {&recording, RunLogInUse(), refusal};
     int code = EXIT_STEP_FAILED;
 
@@ -82,8 +81,6 @@ int RunSteps(const RunChoice *choice, StepOutcomes *steps, char *refusal)
         steps->result[step] = STEP_NOT_RUN;
         steps->message[step][0] = '\0';
     }
-    if (listeners.log == NULL)
-        listeners.log = &facts;
     refusal[0] = '\0';
     SetRunListener(HandRunEvent, &listeners);
     // Without its way back the run changes nothing.
@@ -118,9 +115,8 @@ done:
     return code;
 }
 
-int RunInstallation(HWND dialog, StepOutcomes *steps)
+int RunInstallation(HWND dialog, StepOutcomes *steps, char *refusal)
 {
-    char refusal[REFUSAL_SIZE];
     RunChoice choice = {{true}, GetDlgItem(dialog, IDC_READER_LIST), 0};
     // BM_GETCHECK, as IsDlgButtonChecked sends it.
     for (int step = STEP_IE; step < STEP_COUNT; ++step)
@@ -129,10 +125,8 @@ int RunInstallation(HWND dialog, StepOutcomes *steps)
     HCURSOR kept = SetCursor(LoadCursorA(NULL, IDC_WAIT));
     RunSteps(&choice, steps, refusal);
     SetCursor(kept);
-    if (refusal[0] != '\0') {
-        ShowMessageBoxPolish(dialog, refusal, PROGRAM_TITLE, MB_OK | MB_ICONERROR);
+    if (refusal[0] != '\0')
         return 0;
-    }
 
     char report[REPORT_SIZE];
     const char *status[STEP_COUNT];

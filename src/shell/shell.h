@@ -208,8 +208,8 @@ int RunSteps(const RunChoice *choice, StepOutcomes *steps, char *refusal);
 // Reads the check boxes, runs the steps under the wait cursor, shows the
 // report and the status labels and puts the controls into their after-run
 // state: 1. The caller updates the details state and the button captions.
-// A run refused shows its reason in a message box and changes nothing: 0.
-int RunInstallation(HWND dialog, StepOutcomes *steps);
+// A run refused changes nothing: 0, its reason in `refusal` (REFUSAL_SIZE).
+int RunInstallation(HWND dialog, StepOutcomes *steps, char *refusal);
 
 // unattended.cpp: a named mutex in the Global namespace, held for the whole
 // process; 0 when it cannot be held: another process holds it, denies it to
@@ -265,7 +265,8 @@ struct RunLog {
 };
 int LogRunEvent(int event, const char *path, const char *detail, long long number,
                 void *context);
-// `log` (the caller's, until the run ends) hears the runs from now on.
+// `log` (the caller's, until the run ends) hears the runs from now on; a run
+// needs one, without a file too, for its facts.
 void StartRunLog(RunLog *log);
 RunLog *RunLogInUse(void);
 void LogStepEnd(const StepOutcomes *steps, int step);

@@ -6,7 +6,6 @@
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
-#include <sddl.h>
 
 const char PROGRAM_TITLE[] = "Instalator czytnika kart mikroprocesorowych";
 const char UNINSTALL_KEY[] =
@@ -14,18 +13,12 @@ const char UNINSTALL_KEY[] =
 
 int ReadRecordFolder(char *folder)
 {
-    HKEY key;
     DWORD size = PATH_BUFFER_SIZE;
-    DWORD type = 0;
-    // The machine's own value, not an environment that the caller may set.
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
-        return 0;
-    LONG read = RegQueryValueExA(key, "ProgramFilesDir", NULL, &type, (BYTE *)folder, &size);
-    RegCloseKey(key);
-    return read == ERROR_SUCCESS && type == REG_SZ &&
-           RegistryStringLength(folder, size, PATH_BUFFER_SIZE, type) > 0 &&
-           AppendWholePathComponent(folder, "Instalator czytnika kart");
+    // The machine's own value, not an environment that the caller may set;
+    // read whole and terminated, from the 64-bit view of a 64-bit program.
+    return RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                        "ProgramFilesDir", RRF_RT_REG_SZ, NULL, folder, &size) == ERROR_SUCCESS &&
+           folder[0] != '\0' && AppendWholePathComponent(folder, "Instalator czytnika kart");
 }
 
 int PathInRecordFolder(const char *folder, const char *name, char *path)
@@ -115,9 +108,9 @@ static int AppendEntry(Recording *recording, const RecordEntry *entry)
 // file that two targets share is never cut by a later copy over it.
 static int KeepCopy(const char *folder, const char *source, unsigned char *digest)
 {
-    char name[KEPT_NAME_SIZE + 4];
+    char name[KEPT_NAME_SIZE];
     char kept[PATH_BUFFER_SIZE];
-    char fresh[PATH_BUFFER_SIZE];
+    char fresh[PATH_BUFFER_SIZE + 4];
     unsigned char found[SHA256_SIZE];
     int flushed = 0;
     if (!HashFileSha256(source, digest))
@@ -127,8 +120,8 @@ static int KeepCopy(const char *folder, const char *source, unsigned char *diges
         return 0;
     if (HashFileSha256(kept, found) && memcmp(found, digest, SHA256_SIZE) == 0)
         return 1;
-    CopyTextBounded(name + KEPT_NAME_SIZE - 1, 5, ".new");
-    if (!PathInRecordFolder(folder, name, fresh) || !CopyFileA(source, fresh, FALSE))
+    FormatTextBounded(fresh, sizeof fresh, "%s.new", kept);
+    if (!CopyFileA(source, fresh, FALSE))
         return 0;
     // A read-only original's copy too.
     SetFileAttributesA(fresh, FILE_ATTRIBUTE_NORMAL);
@@ -263,7 +256,7 @@ static int WriteRegistration(Recording *recording, const char *copy, int copy_si
     SYSTEMTIME now;
     HKEY key;
     DWORD disposition = 0;
-    LONG written = ERROR_SUCCESS;
+    LONG failed = 0;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, NULL, 0,
                         KEY_SET_VALUE | KEY_WOW64_64KEY, NULL, &key,
                         &disposition) != ERROR_SUCCESS)
@@ -281,39 +274,33 @@ static int WriteRegistration(Recording *recording, const char *copy, int copy_si
     const DWORD numbers[VALUE_COUNT - TEXT_COUNT] = {
         (DWORD)(copy_size + 1023) / 1024 + (DWORD)recording->record.count / 8 + 8, 1, 1};
     const char *name = NAMES;
-    for (int i = 0; i < VALUE_COUNT && written == ERROR_SUCCESS; ++i, name += strlen(name) + 1) {
+    for (int i = 0; i < VALUE_COUNT; ++i, name += strlen(name) + 1) {
         if (i < TEXT_COUNT)
-            written = RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)texts[i],
+            failed |= RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)texts[i],
                                      (DWORD)strlen(texts[i]) + 1);
         else
-            written = RegSetValueExA(key, name, 0, REG_DWORD,
+            failed |= RegSetValueExA(key, name, 0, REG_DWORD,
                                      (const BYTE *)&numbers[i - TEXT_COUNT], sizeof(DWORD));
     }
-    if (written == ERROR_SUCCESS)
-        written = RegFlushKey(key);
+    failed |= RegFlushKey(key);
     RegCloseKey(key);
-    return written == ERROR_SUCCESS;
+    return !failed;
 }
 
-// Only SYSTEM and Administrators, and nothing inherited: nobody else can hold
-// the record open, so no one can keep a run from its way back. 1 when made now.
-static int MakeRecordFolder(const char *folder)
-{
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, NULL, FALSE};
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
-            "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, NULL))
-        return 0;
-    attributes.lpSecurityDescriptor = descriptor;
-    int made = CreateDirectoryA(folder, &attributes);
-    LocalFree(descriptor);
-    return made;
-}
+// Only SYSTEM and Administrators, full control, inherited by what the folder
+// holds, and nothing inherited from above: nobody else can hold the record
+// open, so no one can keep a run from its way back. A self-relative security
+// descriptor: its DACL of two ACEs, S-1-5-18 and S-1-5-32-544.
+const DWORD RECORD_FOLDER_SECURITY[18] = {
+    0x90040001, 0, 0, 0, 20, 0x00340002, 2,
+    0x00140300, FILE_ALL_ACCESS, 0x00000101, 0x05000000, 18,
+    0x00180300, FILE_ALL_ACCESS, 0x00000201, 0x05000000, 32, 544};
 
 // Ready before the run's first change, or nothing is changed: the folder, the
-// program's copy, its registration, the record rewritten whole (no torn line,
-// no gone home) and open for what the run appends. Entries of Java homes that
-// are gone have nothing to take back.
+// record rewritten whole (no torn line, no gone home) and open for what the
+// run appends, the program's copy and its registration, which is so made only
+// for a record on disk. Entries of Java homes that are gone have nothing to
+// take back.
 int StartRecording(Recording *recording)
 {
     char path[PATH_BUFFER_SIZE];
@@ -334,16 +321,16 @@ int StartRecording(Recording *recording)
     }
     record->count = kept;
     recording->refusal = WAY_BACK_NOT_MADE;
-    recording->made = MakeRecordFolder(folder) ? MADE_FOLDER : 0;
-    int copy_size = PathInRecordFolder(folder, "instalator.exe", path) ? WriteProgramCopy(path) : 0;
-    if (copy_size == 0 || !WriteRegistration(recording, path, copy_size) ||
-        !SaveRecord(folder, record) || !PathInRecordFolder(folder, "record.txt", path))
-        return 0;
-    recording->journal = OpenForWriting(path, OPEN_EXISTING);
-    if (recording->journal == INVALID_HANDLE_VALUE)
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, (void *)RECORD_FOLDER_SECURITY, FALSE};
+    recording->made = CreateDirectoryA(folder, &attributes) ? MADE_FOLDER : 0;
+    if (!SaveRecord(folder, record) || !PathInRecordFolder(folder, "record.txt", path) ||
+        (recording->journal = OpenForWriting(path, OPEN_EXISTING)) == INVALID_HANDLE_VALUE)
         return 0;
     SetFilePointer(recording->journal, 0, NULL, FILE_END);
-    // Last, once nothing can stop the run: the put-backs and deletions that an
+    int copy_size = PathInRecordFolder(folder, "instalator.exe", path) ? WriteProgramCopy(path) : 0;
+    if (copy_size == 0 || !WriteRegistration(recording, path, copy_size))
+        return 0;
+    // Once nothing can stop the run: the put-backs and deletions that an
     // uninstall queued would undo it at the restart; its kept originals stay
     // the originals.
     CancelOwnRenames(folder, record);
@@ -356,11 +343,9 @@ int StartRecording(Recording *recording)
 void FinishRecording(Recording *recording, int ended_well)
 {
     RunRecord *record = &recording->record;
-    HKEY key;
-    int ready = recording->journal != INVALID_HANDLE_VALUE;
-    if (ready) {
-        // Once per machine, as Windows Installer counts.
-        for (int i = 0; i < record->count; ++i) {
+    if (recording->journal != INVALID_HANDLE_VALUE) {
+        // Once per machine, as Windows Installer counts; a run refused counts none.
+        for (int i = 0; recording->changed && i < record->count; ++i) {
             RecordEntry *entry = &record->entry[i];
             if (!entry->shared && entry->left == LEFT_DIGEST && IsSharedLibrary(entry->path) &&
                 ChangeSharedCount(entry->path, 1) > 0) {
@@ -373,15 +358,9 @@ void FinishRecording(Recording *recording, int ended_well)
     }
     if (recording->made && record->count == 0)
         Unregister(recording->folder);
-    else if (!ready && (recording->made & MADE_KEY))
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, KEY_WOW64_64KEY, 0);
-    else if (ended_well && recording->changed &&
-             RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
-                           &key) == ERROR_SUCCESS) {
-        RegSetValueExA(key, "DisplayVersion", 0, REG_SZ, (const BYTE *)INSTALATOR_VERSION_TEXT,
-                       sizeof INSTALATOR_VERSION_TEXT);
-        RegCloseKey(key);
-    }
+    else if (ended_well && recording->changed)
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayVersion", REG_SZ,
+                        INSTALATOR_VERSION_TEXT, sizeof INSTALATOR_VERSION_TEXT);
     FreeRecord(record);
     HoldHashProvider(0);
 }
