@@ -6,6 +6,9 @@
 #include "fileops.h"
 #include "installer_session.h"
 #include "resource.h"
+#include "wayback.h"
+
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -631,6 +634,17 @@ TEST_F(Unattended, EveryOneOfThirtyJavaHomesIsTakenBack)
     EXPECT_EQ(Uninstall(), 0u);
     for (int i = 0; i < 30; ++i)
         EXPECT_EQ(Touched(homes[i]), before[i]) << i;
+}
+
+// Wine keeps no DACL that a program sets: the folder's descriptor as Windows reads it.
+TEST(RecordFolder, OnlySystemAndAdministratorsMayOpenIt)
+{
+    char *text = nullptr;
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
+        (PSECURITY_DESCRIPTOR)RECORD_FOLDER_SECURITY, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+        &text, nullptr));
+    EXPECT_STREQ(text, "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+    LocalFree(text);
 }
 
 // Where the way back keeps a file's original: named by its SHA-256.
