@@ -96,7 +96,8 @@ int SaveRecord(const char *folder, const RunRecord *record)
     return saved && MoveFileExA(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
-// Appended for the next flush, which comes before the next file changes.
+// An entry or its "?" appended for the next flush, which comes before the
+// next file changes.
 static int AppendEntry(Recording *recording, const RecordEntry *entry)
 {
     recording->unflushed = 1;
@@ -213,7 +214,9 @@ int RecordRunEvent(int event, const char *path, const char *detail, long long nu
     if (event < RUN_EVENT_BACKED_UP)
         entry->left = HashFileSha256(placed, entry->digest) ? LEFT_DIGEST : LEFT_UNKNOWN;
     recording->changed = 1;
-    AppendEntry(recording, entry);
+    // Needs no flush of its own: until it is on disk the entry reads "?", the
+    // file may be anything, and the uninstall judges it as it finds it.
+    WriteEntry(recording->journal, entry);
     return 1;
 }
 
@@ -350,7 +353,7 @@ void FinishRecording(Recording *recording, int ended_well)
             if (!entry->shared && entry->left == LEFT_DIGEST && IsSharedLibrary(entry->path) &&
                 ChangeSharedCount(entry->path, 1) > 0) {
                 entry->shared = SHARED_COUNTED;
-                AppendEntry(recording, entry);
+                WriteEntry(recording->journal, entry);
             }
         }
         FlushFileBuffers(recording->journal);
