@@ -4,7 +4,9 @@
 # Tree copy: CopyTree of a generated tree (1,000 files in 40 directories,
 # 0 to 64 KiB) against xcopy /E /I /Y in the same Wine prefix and native cp -r.
 # Java Plug-in step: InstallJavaPluginComponents with 1, 4 and 16 registered
-# JREs, with the recording test launcher as java.exe; then the walk that
+# JREs, with the recording test launcher as java.exe, without and with the way
+# back's record ("Java step per home with the record": what each of 16 homes
+# adds to one, the run's fixed part left out); then the walk that
 # decides whether a home is ours (IsTreeTrusted) over one home of 1,000 files
 # in 100 folders, against the step's time per home.
 # Start-up: from process start to the main dialog being visible (the

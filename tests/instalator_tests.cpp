@@ -110,16 +110,27 @@ TEST_F(Installer, InstallWaitsForAnotherInstallerToEnd)
     HWND dialog = OpenDialog();
     ASSERT_NE(dialog, nullptr);
     PromptAnswerer boxes("Instalator czytnika kart mikroprocesorowych");
-    boxes.Queue(IDOK);
-    PressButton(dialog, IDOK);
-    // The box is the dialog's, which is enabled again once it is answered.
-    for (int waited = 0; waited < WINDOW_TIMEOUT_MS && (!boxes.Count() || !IsWindowEnabled(dialog));
-         waited += 50)
-        Sleep(50);
-    ExpectAllPromptsAnswered(boxes);
+    // Nor beside a record held open by another, which keeps it from its way back.
+    const std::string folder = "C:\\Program Files\\Instalator czytnika kart";
+    ASSERT_TRUE(MakeDirectories(folder) && WriteTextFile(folder + "\\record.txt", ""));
+    int shown = 0;
+    for (HANDLE held : {other, CreateFileA((folder + "\\record.txt").c_str(), GENERIC_READ, 0,
+                                           nullptr, OPEN_EXISTING, 0, nullptr)}) {
+        boxes.Queue(IDOK);
+        PressButton(dialog, IDOK);
+        // The box is the dialog's, which is enabled again once it is answered.
+        for (int waited = 0; waited < WINDOW_TIMEOUT_MS &&
+                             (boxes.Count() <= shown || !IsWindowEnabled(dialog));
+             waited += 50)
+            Sleep(50);
+        ++shown;
+        ExpectAllPromptsAnswered(boxes);
+        EXPECT_EQ(ReadControlText(dialog, IDCANCEL), "&Zaniechaj");
+        CloseHandle(held);
+    }
     EXPECT_EQ(boxes.Texts().at(0), "Działa już inny instalator");
-    EXPECT_EQ(ReadControlText(dialog, IDCANCEL), "&Zaniechaj");
-    CloseHandle(other);
+    EXPECT_EQ(boxes.Texts().at(1), "Zapis zmian nieczytelny, nic nie zmieniono: " + folder);
+    EXPECT_FALSE(FileExists(JoinPath(SystemDirectory(), "ocfpcsc1.dll")));
     SendMessageA(GetDlgItem(dialog, IDC_DRIVERS), BM_SETCHECK, BST_UNCHECKED, 0);
     ASSERT_TRUE(RunInstallation(dialog));
     CloseAfterRun(dialog);

@@ -6,6 +6,9 @@
 #include "fileops.h"
 #include "installer_session.h"
 #include "resource.h"
+#include "wayback.h"
+
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -242,6 +245,15 @@ TEST_F(Unattended, AFileInUseIsReplacedAtTheNextRestart)
     EXPECT_FALSE(FileExists(bridge + ".ocf-new"));
 }
 
+std::string UninstallValue(const char *name)
+{
+    char value[512] = "";
+    DWORD size = sizeof value;
+    RegGetValueA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD,
+                 nullptr, value, &size);
+    return name[0] == 'N' ? std::to_string(*(DWORD *)value) : value;
+}
+
 TEST_F(Unattended, AReadOnlyTargetIsReplacedWithoutAPrompt)
 {
     const std::string library = JoinPath(jre, "lib\\ext\\ocf1.2.jar");
@@ -264,7 +276,10 @@ TEST_F(Unattended, ExitCodesFollowTheWorstStep)
         EXPECT_EQ(Run("/quiet /components:drivers"), code);
     }
     ASSERT_TRUE(WriteTextFile(package / "Drivers\\twin64.bat", "@exit /b 7\r\n"));
-    EXPECT_EQ(Run("/quiet /components:drivers /log:" + log), 1603u);
+    EXPECT_EQ(Run("/quiet /log:" + log), 1603u);
+    // Its files placed, a failed run is no version installed.
+    EXPECT_EQ(UninstallValue("DisplayVersion"), "");
+    EXPECT_NE(UninstallValue("DisplayName"), "");
     EXPECT_NE(Log().find("Instalacja sterownika czytnika kart: BŁĄD - Instalator sterownika "
                          "zakończył pracę z kodem 7\r\n"),
               std::string::npos)
@@ -368,15 +383,6 @@ std::vector<std::string> Touched(const std::string &jre)
     return contents;
 }
 
-std::string UninstallValue(const char *name)
-{
-    char value[512] = "";
-    DWORD size = sizeof value;
-    RegGetValueA(HKEY_LOCAL_MACHINE, REGISTRATION_KEY, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD,
-                 nullptr, value, &size);
-    return name[0] == 'N' ? std::to_string(*(DWORD *)value) : value;
-}
-
 TEST_F(Unattended, TwoInstallsAndAnUninstallFromTheCopyPutEveryFileBack)
 {
     const std::string old_jar = JoinPath(SystemDirectory(), "ocf1.2.jar");
@@ -461,11 +467,15 @@ TEST_F(Unattended, TheRegisteredCopyIsTheProgramThatRan)
     const std::string original = ReadTextFile(program);
     // A second name: not the one file that the image is checked against.
     ASSERT_TRUE(CreateHardLinkA(ran.c_str(), program.c_str(), nullptr));
-    EXPECT_EQ(Run("/quiet /log:" + log), 1u);
-    EXPECT_FALSE(FileExists(PROGRAM_COPY));
-    EXPECT_EQ(UninstallValue("QuietUninstallString"), "");
-    EXPECT_NE(Log().find("Plik programu zmieniony w trakcie pracy, odinstalowanie "
-                         "niezarejestrowane: " + program + "\r\n"),
+    ASSERT_TRUE(WriteTextFile(JoinPath(SystemDirectory(), "ocf1.2.jar"), "the old library"));
+    const std::vector<std::string> before = Touched(jre);
+    EXPECT_EQ(Run("/quiet /log:" + log), 1603u);
+    EXPECT_TRUE(Touched(jre) == before && NothingPlaced());
+    EXPECT_EQ(GetFileAttributesA("C:\\Program Files\\Instalator czytnika kart"),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(UninstallValue("DisplayName"), "");
+    EXPECT_NE(Log().find("Plik programu zmieniony w trakcie pracy, nic nie zmieniono: " +
+                         program + "\r\n"),
               std::string::npos) << Log();
     ASSERT_TRUE(DeleteFileA(ran.c_str()));
 
@@ -486,20 +496,27 @@ TEST_F(Unattended, TheRegisteredCopyIsTheProgramThatRan)
 TEST_F(Unattended, AnUninstallPutsBackAFileInUseAtTheNextRestart)
 {
     const std::string library = JoinPath(jre, "lib\\ext\\ocf1.2.jar");
-    ASSERT_TRUE(WriteTextFile(library, "the original library"));
-    EXPECT_EQ(Run("/quiet"), 0u);
-    HANDLE held = Hold(library);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
-    EXPECT_EQ(Uninstall(), 3010u);
-    CloseHandle(held);
-    EXPECT_TRUE(ReadTextFile(library) == ReadTextFile(package / "sun\\ocf1.2.jar"));
-    // The registration goes now; the record and the original at the restart.
-    EXPECT_EQ(UninstallValue("DisplayName"), "");
-    EXPECT_TRUE(FileExists("C:\\Program Files\\Instalator czytnika kart\\record.txt"));
-    Restart(machine.path());
-    EXPECT_EQ(ReadTextFile(library), "the original library");
-    EXPECT_FALSE(FileExists("C:\\Program Files\\Instalator czytnika kart"));
+    const std::string placed = ReadTextFile(package / "sun\\ocf1.2.jar");
+    for (bool reinstall : {false, true}) {
+        ASSERT_TRUE(WriteTextFile(library, "the original library"));
+        EXPECT_EQ(Run("/quiet"), 0u);
+        HANDLE held = Hold(library);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, "PendingFileRenameOperations");
+        EXPECT_EQ(Uninstall(), 3010u);
+        CloseHandle(held);
+        EXPECT_TRUE(ReadTextFile(library) == placed);
+        // The registration goes now; the record and the original at the restart.
+        EXPECT_EQ(UninstallValue("DisplayName"), "");
+        EXPECT_TRUE(FileExists("C:\\Program Files\\Instalator czytnika kart\\record.txt"));
+        // Installed again before that restart: the restart undoes none of it,
+        // and the next uninstall brings back the first state.
+        EXPECT_EQ(reinstall ? Run("/quiet") : 0u, 0u);
+        Restart(machine.path());
+        EXPECT_TRUE(reinstall || !FileExists("C:\\Program Files\\Instalator czytnika kart"));
+        EXPECT_TRUE(!reinstall || (ReadTextFile(library) == placed && Uninstall() == 0u));
+        EXPECT_EQ(ReadTextFile(library), "the original library") << reinstall;
+    }
 }
 
 TEST_F(Unattended, TheCheckSeesEveryServedHomeAndEveryPlacedFile)
@@ -713,6 +730,17 @@ TEST_F(Unattended, EveryOneOfThirtyJavaHomesIsTakenBack)
         EXPECT_EQ(Touched(homes[i]), before[i]) << i;
 }
 
+// Wine keeps no DACL that a program sets: the folder's descriptor as Windows reads it.
+TEST(RecordFolder, OnlySystemAndAdministratorsMayOpenIt)
+{
+    char *text = nullptr;
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
+        (PSECURITY_DESCRIPTOR)RECORD_FOLDER_SECURITY, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+        &text, nullptr));
+    EXPECT_STREQ(text, "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+    LocalFree(text);
+}
+
 // A kept original changed: never put back, and a rerun takes the shared
 // count off no second time. A record changed by hand is left alone.
 TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays)
@@ -722,7 +750,12 @@ TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays
     const std::string older = JoinPath(SystemDirectory(), "ocfpcsc1_64.dll");
     ASSERT_TRUE(WriteTextFile(older, "an older bridge"));
     std::string kept = KeptOriginal(older);
+    // Kept already (another file had the same original) and read by another:
+    // used as it is.
+    ASSERT_TRUE(MakeDirectories(folder) && WriteTextFile(kept, "an older bridge"));
+    HANDLE reader = Hold(kept);
     EXPECT_EQ(Run("/quiet"), 0u);
+    CloseHandle(reader);
     DWORD count = 2, size = sizeof count;
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, SHARED_COUNT_KEY, bridge.c_str(), REG_DWORD, &count,
                     sizeof count);
@@ -745,8 +778,15 @@ TEST_F(Unattended, AFailedUninstallKeepsTheCountsRightAndAnUnreadableRecordStays
     EXPECT_TRUE(FileExists(bridge));
 
     EXPECT_EQ(Run("/quiet"), 0u);
+    // Held open by another, or unreadable: the run changes nothing.
+    ASSERT_TRUE(DeleteFileA(bridge.c_str()));
+    HANDLE held = CreateFileA(JoinPath(folder, "record.txt").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(Run("/quiet"), 1603u);
+    CloseHandle(held);
     ASSERT_TRUE(WriteTextFile(JoinPath(folder, "record.txt"), "by hand\r\n"));
-    EXPECT_EQ(Run("/quiet /log:" + log), 1u);
+    EXPECT_EQ(Run("/quiet /log:" + log), 1603u);
+    EXPECT_FALSE(FileExists(bridge));
     EXPECT_EQ(ReadTextFile(JoinPath(folder, "record.txt")), "by hand\r\n");
     EXPECT_NE(Log().find("Zapis zmian nieczytelny"), std::string::npos);
     EXPECT_EQ(Uninstall(), 1603u);

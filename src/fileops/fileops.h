@@ -220,10 +220,12 @@ enum {
 enum { HOME_UNTRUSTED, HOME_NO_LAUNCHER, HOME_HANDLED };
 enum { PACKAGE_FILE_MISSING, PACKAGE_FILE_UNLIKE };
 // Why a run has no way back: the program's file is not the image that runs
-// (path: the program), so nothing is registered; the record cannot be read
-// (path: the record), so the run's changes go unrecorded; a file's original
-// cannot be kept (path: the file), so the file is left as it is.
-enum { WAY_BACK_PROGRAM_CHANGED, WAY_BACK_RECORD_UNREADABLE, WAY_BACK_ORIGINAL_NOT_KEPT };
+// (path: the program), the record cannot be read (path: its folder), or its
+// folder, the program's copy or the registration cannot be written (path: the
+// folder): the run changes nothing; a file's original cannot be kept (path:
+// the file), so the file is left as it is.
+enum { WAY_BACK_PROGRAM_CHANGED, WAY_BACK_RECORD_UNREADABLE, WAY_BACK_ORIGINAL_NOT_KEPT,
+       WAY_BACK_NOT_MADE };
 // A change told now (the file changes next), or ahead with others that
 // follow, so that the way back is made sure of once for all of them.
 enum { CHANGE_NOW, CHANGE_AHEAD };

@@ -49,11 +49,12 @@ void RunComponents(const RunChoice *choice, StepOutcomes *steps)
     LogStepEnd(steps, STEP_DRIVER);
 }
 
-// Each fact of a run goes to the record and, in a run with arguments, to its
-// log: the same facts, told once.
+// Each fact of a run goes to the record and to the run's facts and, in a run
+// with arguments, to its log: the same facts, told once.
 struct RunListeners {
     Recording *recording;
     RunLog *log;
+    char *refusal;  // while the way back is made ready
 };
 
 // The record answers: a change without its way back is refused.
@@ -61,31 +62,34 @@ int HandRunEvent(int event, const char *path, const char *detail, long long numb
                  void *context)
 {
     const RunListeners *listeners = (const RunListeners *)context;
-    int answer = 1;
-    if (listeners->recording != NULL)
-        answer = RecordRunEvent(event, path, detail, number, listeners->recording);
-    if (listeners->log != NULL)
-        LogRunEvent(event, path, detail, number, listeners->log);
-    return answer;
+    if (listeners->refusal != NULL && event == RUN_EVENT_NO_WAY_BACK)
+        ComposeRunEventLine(listeners->refusal, REFUSAL_SIZE, event, path, number);
+    LogRunEvent(event, path, detail, number, listeners->log);
+    return RecordRunEvent(event, path, detail, number, listeners->recording);
 }
 
 } // namespace
 
-void RunSteps(const RunChoice *choice, StepOutcomes *steps)
+int RunSteps(const RunChoice *choice, StepOutcomes *steps, char *refusal)
 {
     PrivatePackage package;
     Recording recording;
+    RunListeners listeners = {&recording, RunLogInUse(), refusal};
+    int code = EXIT_STEP_FAILED;
 
     for (int step = 0; step < STEP_COUNT; ++step) {
         steps->result[step] = STEP_NOT_RUN;
         steps->message[step][0] = '\0';
     }
-    int recorded = StartRecording(&recording);
-    RunListeners listeners = {recorded ? &recording : NULL, RunLogInUse()};
+    refusal[0] = '\0';
     SetRunListener(HandRunEvent, &listeners);
-    // Never written over: the run goes on without its way back.
-    if (!recorded)
-        TellRun(RUN_EVENT_NO_WAY_BACK, recording.folder, NULL, WAY_BACK_RECORD_UNREADABLE);
+    // Without its way back the run changes nothing.
+    if (!StartRecording(&recording)) {
+        if (refusal[0] == '\0')
+            TellRun(RUN_EVENT_NO_WAY_BACK, recording.folder, NULL, recording.refusal);
+        goto done;
+    }
+    listeners.refusal = NULL;
     // The removal needs nothing of the package, and never ends the chain.
     steps->result[STEP_REMOVAL] = RemovePreviousOcf(steps->message[STEP_REMOVAL],
                                                     STEP_MESSAGE_SIZE);
@@ -103,12 +107,15 @@ void RunSteps(const RunChoice *choice, StepOutcomes *steps)
             LogStepEnd(steps, step);
         }
     }
+    code = ExitCodeOfRun(steps, &listeners.log->facts);
+done:
     // Its registration is a fact of the run too.
-    FinishRecording(&recording);
+    FinishRecording(&recording, code == EXIT_DONE || code == EXIT_RESTART_REQUIRED);
     SetRunListener(NULL, NULL);
+    return code;
 }
 
-void RunInstallation(HWND dialog, StepOutcomes *steps)
+int RunInstallation(HWND dialog, StepOutcomes *steps, char *refusal)
 {
     RunChoice choice = {{true}, GetDlgItem(dialog, IDC_READER_LIST), 0};
     // BM_GETCHECK, as IsDlgButtonChecked sends it.
@@ -116,7 +123,10 @@ void RunInstallation(HWND dialog, StepOutcomes *steps)
         choice.ticked[step] =
             SendMessageA(GetDlgItem(dialog, COMPONENT_BOX[step]), BM_GETCHECK, 0, 0) != 0;
     HCURSOR kept = SetCursor(LoadCursorA(NULL, IDC_WAIT));
-    RunSteps(&choice, steps);
+    RunSteps(&choice, steps, refusal);
+    SetCursor(kept);
+    if (refusal[0] != '\0')
+        return 0;
 
     char report[REPORT_SIZE];
     const char *status[STEP_COUNT];
@@ -126,10 +136,10 @@ void RunInstallation(HWND dialog, StepOutcomes *steps)
             SetDlgItemTextPolish(dialog, STATUS_LABEL[step], status[step]);
     }
     SetDlgItemTextPolish(dialog, IDC_DETAILS, report);
-    SetCursor(kept);
 
     for (int step = STEP_IE; step < STEP_COUNT; ++step)
         EnableWindow(GetDlgItem(dialog, COMPONENT_BOX[step]), FALSE);
     ShowWindow(GetDlgItem(dialog, IDC_READER_LIST), SW_HIDE);
     ShowWindow(GetDlgItem(dialog, IDC_STATUS_DRIVERS), SW_SHOW);
+    return 1;
 }

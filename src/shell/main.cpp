@@ -22,6 +22,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return RunWithArguments(instance, alone);
 
     DialogRun run = {};
+    RunLog facts = {INVALID_HANDLE_VALUE, {0, 0, 0, 0}};
+    StartRunLog(&facts);
     run.alone = alone;
     OpenInstallerWindow(instance, &run);
     return 0;

@@ -126,16 +126,20 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
         switch (LOWORD(wparam)) {
         case IDOK:
             if (g_details_state == DETAILS_NOT_RUN) {
+                char refusal[REFUSAL_SIZE];
+                const char *refused = ANOTHER_INSTANCE_TEXT;
                 // The other installer may have ended since the window opened.
-                if (!g_run->alone && !(g_run->alone = HoldInstallerMutex())) {
-                    ShowMessageBoxPolish(dialog, ANOTHER_INSTANCE_TEXT, PROGRAM_TITLE,
-                                         MB_OK | MB_ICONWARNING);
+                if (g_run->alone || (g_run->alone = HoldInstallerMutex())) {
+                    g_run_in_progress = true;
+                    g_run->ran = RunInstallation(dialog, &g_run->steps, refusal);
+                    g_run_in_progress = false;
+                    refused = refusal;
+                }
+                // Either refusal leaves the window ready to install.
+                if (!g_run->ran) {
+                    ShowMessageBoxPolish(dialog, refused, PROGRAM_TITLE, MB_OK | MB_ICONWARNING);
                     break;
                 }
-                g_run_in_progress = true;
-                RunInstallation(dialog, &g_run->steps);
-                g_run->ran = 1;
-                g_run_in_progress = false;
                 g_details_state = DETAILS_COLLAPSED;
                 // The list's label goes with the list.
                 ShowWindow(GetDlgItem(dialog, IDC_READER_LABEL), SW_HIDE);

@@ -22,9 +22,10 @@ const char HOME_SKIPPED_TEXT[] = "Środowisko Java pominięte, inni mogą je zmi
 const char PACKAGE_REFUSED_TEXT[] = "Plik pakietu odrzucony, brak go: \0"
                                     "Plik pakietu odrzucony, niezgodny z listą: ";
 const char NO_WAY_BACK_TEXT[] =
-    "Plik programu zmieniony w trakcie pracy, odinstalowanie niezarejestrowane: \0"
-    "Zapis zmian nieczytelny, zmian nie będzie można cofnąć: \0"
-    "Nie można zachować oryginału, pliku nie zmieniono: ";
+    "Plik programu zmieniony w trakcie pracy, nic nie zmieniono: \0"
+    "Zapis zmian nieczytelny, nic nie zmieniono: \0"
+    "Nie można zachować oryginału, pliku nie zmieniono: \0"
+    "Nie można zapisać odinstalowania, nic nie zmieniono: ";
 
 int Within(long long number, int count)
 {
@@ -50,7 +51,7 @@ int ComposeRunEventLine(char *line, size_t line_size, int event, const char *pat
         text = NthText(HOME_SKIPPED_TEXT, (int)number);
     else if (event == RUN_EVENT_PACKAGE_REFUSED && Within(number, 2))
         text = NthText(PACKAGE_REFUSED_TEXT, (int)number);
-    else if (event == RUN_EVENT_NO_WAY_BACK && Within(number, 3))
+    else if (event == RUN_EVENT_NO_WAY_BACK && Within(number, 4))
         text = NthText(NO_WAY_BACK_TEXT, (int)number);
     else if (Within(event, RUN_EVENT_PRIVATE_COPY + 1))
         text = NthText(EVENT_TEXT, event);

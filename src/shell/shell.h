@@ -200,11 +200,16 @@ struct RunChoice {
     HWND reader_list;
     long long reader_item;
 };
-void RunSteps(const RunChoice *choice, StepOutcomes *steps);
+// The run's exit code (ExitCodeOfRun). When the way back cannot be made
+// ready, nothing runs: 1603, and `refusal` (REFUSAL_SIZE) holds the log's line
+// for it; else it is left empty.
+enum { REFUSAL_SIZE = PATH_BUFFER_SIZE + 96 };
+int RunSteps(const RunChoice *choice, StepOutcomes *steps, char *refusal);
 // Reads the check boxes, runs the steps under the wait cursor, shows the
 // report and the status labels and puts the controls into their after-run
-// state. The caller updates the details state and the button captions.
-void RunInstallation(HWND dialog, StepOutcomes *steps);
+// state: 1. The caller updates the details state and the button captions.
+// A run refused changes nothing: 0, its reason in `refusal` (REFUSAL_SIZE).
+int RunInstallation(HWND dialog, StepOutcomes *steps, char *refusal);
 
 // unattended.cpp: a named mutex in the Global namespace, held for the whole
 // process; 0 when it cannot be held: another process holds it, denies it to
@@ -260,7 +265,8 @@ struct RunLog {
 };
 int LogRunEvent(int event, const char *path, const char *detail, long long number,
                 void *context);
-// `log` (the caller's, until the run ends) hears the runs from now on.
+// `log` (the caller's, until the run ends) hears the runs from now on; a run
+// needs one, without a file too, for its facts.
 void StartRunLog(RunLog *log);
 RunLog *RunLogInUse(void);
 void LogStepEnd(const StepOutcomes *steps, int step);

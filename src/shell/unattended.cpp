@@ -109,7 +109,7 @@ static int ReaderRowOfThisWindows(void)
 }
 
 static int RunQuietly(const CommandChoice *choice, StepOutcomes *steps,
-                      RestartReplacements *replaced, const RunFacts *facts)
+                      RestartReplacements *replaced)
 {
     int components = choice->components != 0 ? choice->components
                                               : COMPONENT_JAVA | COMPONENT_DRIVERS;
@@ -119,9 +119,9 @@ static int RunQuietly(const CommandChoice *choice, StepOutcomes *steps,
         NULL,
         choice->reader_row >= 0 ? choice->reader_row : ReaderRowOfThisWindows(),
     };
+    char refusal[REFUSAL_SIZE];
     SetUnattendedAnswers(replaced);
-    RunSteps(&run, steps);
-    return ExitCodeOfRun(steps, facts);
+    return RunSteps(&run, steps, refusal);
 }
 
 int RunWithArguments(HINSTANCE instance, int alone)
@@ -160,7 +160,7 @@ int RunWithArguments(HINSTANCE instance, int alone)
         code = RunUninstall(choice.quiet, alone, log.file, choice.reason);
     } else if (choice.quiet) {
         run.ran = 1;
-        code = RunQuietly(&choice, &run.steps, &replaced, &log.facts);
+        code = RunQuietly(&choice, &run.steps, &replaced);
     } else {
         run.choice = &choice;
         run.alone = alone;

@@ -13,18 +13,12 @@ const char UNINSTALL_KEY[] =
 
 int ReadRecordFolder(char *folder)
 {
-    HKEY key;
     DWORD size = PATH_BUFFER_SIZE;
-    DWORD type = 0;
-    // The machine's own value, not an environment that the caller may set.
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
-        return 0;
-    LONG read = RegQueryValueExA(key, "ProgramFilesDir", NULL, &type, (BYTE *)folder, &size);
-    RegCloseKey(key);
-    return read == ERROR_SUCCESS && type == REG_SZ &&
-           RegistryStringLength(folder, size, PATH_BUFFER_SIZE, type) > 0 &&
-           AppendWholePathComponent(folder, "Instalator czytnika kart");
+    // The machine's own value, not an environment that the caller may set;
+    // read whole and terminated, from the 64-bit view of a 64-bit program.
+    return RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                        "ProgramFilesDir", RRF_RT_REG_SZ, NULL, folder, &size) == ERROR_SUCCESS &&
+           folder[0] != '\0' && AppendWholePathComponent(folder, "Instalator czytnika kart");
 }
 
 int PathInRecordFolder(const char *folder, const char *name, char *path)
@@ -102,7 +96,8 @@ int SaveRecord(const char *folder, const RunRecord *record)
     return saved && MoveFileExA(fresh, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
-// Appended for the next flush, which comes before the next file changes.
+// An entry or its "?" appended for the next flush, which comes before the
+// next file changes.
 static int AppendEntry(Recording *recording, const RecordEntry *entry)
 {
     recording->unflushed = 1;
@@ -125,40 +120,24 @@ int CopyFlushed(const char *source, const char *target)
 }
 
 // The original under its own SHA-256, a name no other content can take, on
-// disk before the file changes.
+// disk before the file changes. Written once, whole under its name: a kept
+// file that two targets share is never cut by a later copy over it.
 static int KeepCopy(const char *folder, const char *source, unsigned char *digest)
 {
     char name[KEPT_NAME_SIZE];
     char kept[PATH_BUFFER_SIZE];
+    char fresh[PATH_BUFFER_SIZE + 4];
+    unsigned char found[SHA256_SIZE];
     if (!HashFileSha256(source, digest))
         return 0;
     KeptName(digest, name);
-    return PathInRecordFolder(folder, name, kept) && CopyFlushed(source, kept);
-}
-
-static void WriteRegistration(const char *folder, const char *copy, int copy_size, int count);
-
-// Before the run's first change: the folder, the program's copy and its
-// registration, and the record rewritten whole (no torn line, no gone home),
-// open for what the run appends.
-static void StartWayBack(Recording *recording)
-{
-    char path[PATH_BUFFER_SIZE];
-    const char *folder = recording->folder;
-    recording->started = 1;
-    CreateDirectoryA(folder, NULL);
-    // A reinstall before the uninstall's restart keeps them.
-    CancelOwnRenames(folder, NULL);
-    int copy_size = PathInRecordFolder(folder, "instalator.exe", path) ? WriteProgramCopy(path) : 0;
-    if (copy_size > 0) {
-        WriteRegistration(folder, path, copy_size, recording->record.count);
-        recording->registered = 1;
-    }
-    if (!SaveRecord(folder, &recording->record) ||
-        !PathInRecordFolder(folder, "record.txt", path))
-        return;
-    recording->journal = OpenForWriting(path, OPEN_EXISTING);
-    SetFilePointer(recording->journal, 0, NULL, FILE_END);
+    if (!PathInRecordFolder(folder, name, kept))
+        return 0;
+    if (HashFileSha256(kept, found) && memcmp(found, digest, SHA256_SIZE) == 0)
+        return 1;
+    FormatTextBounded(fresh, sizeof fresh, "%s.new", kept);
+    return CopyFlushed(source, fresh) &&
+           MoveFileExA(fresh, kept, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 // A file that the run may create, appended; null when there is no room.
@@ -180,10 +159,6 @@ static int KeepOriginal(Recording *recording, const char *path)
 {
     char source[PATH_BUFFER_SIZE + 8];
     RunRecord *record = &recording->record;
-    if (!recording->started)
-        StartWayBack(recording);
-    if (recording->journal == INVALID_HANDLE_VALUE)
-        return 0;
     int index = FindRecordEntry(record, path);
     // Recorded before: its original stays, and until this run says what it
     // left, the file may be anything.
@@ -245,27 +220,9 @@ int RecordRunEvent(int event, const char *path, const char *detail, long long nu
     if (event < RUN_EVENT_BACKED_UP)
         entry->left = HashFileSha256(placed, entry->digest) ? LEFT_DIGEST : LEFT_UNKNOWN;
     recording->changed = 1;
-    AppendEntry(recording, entry);
-    return 1;
-}
-
-// Entries of Java homes that are gone have nothing to take back.
-int StartRecording(Recording *recording)
-{
-    memset(recording, 0, sizeof *recording);
-    recording->journal = INVALID_HANDLE_VALUE;
-    // Each change hashes what was there and what was left.
-    HoldHashProvider(1);
-    if (!ReadRecordFolder(recording->folder) || !LoadRecord(recording->folder, &recording->record))
-        return 0;
-    RunRecord *record = &recording->record;
-    int kept = 0;
-    for (int i = 0; i < record->count; ++i) {
-        if (GetFileAttributesA(record->entry[i].path) != INVALID_FILE_ATTRIBUTES ||
-            GetLastError() != ERROR_PATH_NOT_FOUND)
-            record->entry[kept++] = record->entry[i];
-    }
-    record->count = kept;
+    // Needs no flush of its own: until it is on disk the entry reads "?", the
+    // file may be anything, and the uninstall judges it as it finds it.
+    WriteEntry(recording->journal, entry);
     return 1;
 }
 
@@ -294,8 +251,9 @@ int ChangeSharedCount(const char *path, int change)
 
 // Apps & features, all but DisplayVersion: the uninstall is offered from the
 // run's first change on, and an engine that detects the install by its
-// version sees this version only once a run of it has ended.
-static void WriteRegistration(const char *folder, const char *copy, int copy_size, int count)
+// version sees this version only once a run of it has ended well. On disk
+// before the first change.
+static int WriteRegistration(Recording *recording, const char *copy, int copy_size)
 {
     static const char NAMES[] = "DisplayName\0Publisher\0InstallLocation\0"
                                 "DisplayIcon\0InstallDate\0UninstallString\0"
@@ -306,56 +264,112 @@ static void WriteRegistration(const char *folder, const char *copy, int copy_siz
     char quiet_command[PATH_BUFFER_SIZE + 40];
     SYSTEMTIME now;
     HKEY key;
+    DWORD disposition = 0;
+    LONG failed = 0;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, NULL, 0,
-                        KEY_SET_VALUE | KEY_WOW64_64KEY, NULL, &key, NULL) != ERROR_SUCCESS)
-        return;
+                        KEY_SET_VALUE | KEY_WOW64_64KEY, NULL, &key,
+                        &disposition) != ERROR_SUCCESS)
+        return 0;
+    recording->made |= disposition == REG_CREATED_NEW_KEY ? MADE_KEY : 0;
     GetLocalTime(&now);
     FormatTextBounded(date, sizeof date, "%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
     FormatTextBounded(command, sizeof command, "\"%s\" /uninstall", copy);
     FormatTextBounded(quiet_command, sizeof quiet_command, "%s /quiet", command);
-    const char *const texts[TEXT_COUNT] = {
-        PROGRAM_TITLE, "Instalator czytnika kart", folder, copy, date, command, quiet_command};
+    const char *const texts[TEXT_COUNT] = {PROGRAM_TITLE,     "Instalator czytnika kart",
+                                           recording->folder, copy,
+                                           date,              command,
+                                           quiet_command};
     // The program's copy; the originals are a few small files.
     const DWORD numbers[VALUE_COUNT - TEXT_COUNT] = {
-        (DWORD)(copy_size + 1023) / 1024 + (DWORD)count / 8 + 8, 1, 1};
+        (DWORD)(copy_size + 1023) / 1024 + (DWORD)recording->record.count / 8 + 8, 1, 1};
     const char *name = NAMES;
     for (int i = 0; i < VALUE_COUNT; ++i, name += strlen(name) + 1) {
         if (i < TEXT_COUNT)
-            RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)texts[i],
-                           (DWORD)strlen(texts[i]) + 1);
+            failed |= RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)texts[i],
+                                     (DWORD)strlen(texts[i]) + 1);
         else
-            RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&numbers[i - TEXT_COUNT],
-                           sizeof(DWORD));
+            failed |= RegSetValueExA(key, name, 0, REG_DWORD,
+                                     (const BYTE *)&numbers[i - TEXT_COUNT], sizeof(DWORD));
     }
+    failed |= RegFlushKey(key);
     RegCloseKey(key);
+    return !failed;
 }
 
-// After the run: the shared counts, the record flushed, and DisplayVersion,
-// last, for a run that changed a file.
-void FinishRecording(Recording *recording)
+// Only SYSTEM and Administrators, full control, inherited by what the folder
+// holds, and nothing inherited from above: nobody else can hold the record
+// open, so no one can keep a run from its way back. A self-relative security
+// descriptor: its DACL of two ACEs, S-1-5-18 and S-1-5-32-544.
+const DWORD RECORD_FOLDER_SECURITY[18] = {
+    0x90040001, 0, 0, 0, 20, 0x00340002, 2,
+    0x00140300, FILE_ALL_ACCESS, 0x00000101, 0x05000000, 18,
+    0x00180300, FILE_ALL_ACCESS, 0x00000201, 0x05000000, 32, 544};
+
+// Ready before the run's first change, or nothing is changed: the folder, the
+// record rewritten whole (no torn line, no gone home) and open for what the
+// run appends, the program's copy and its registration, which is so made only
+// for a record on disk. Entries of Java homes that are gone have nothing to
+// take back.
+int StartRecording(Recording *recording)
+{
+    char path[PATH_BUFFER_SIZE];
+    const char *folder = recording->folder;
+    RunRecord *record = &recording->record;
+    memset(recording, 0, sizeof *recording);
+    recording->journal = INVALID_HANDLE_VALUE;
+    recording->refusal = WAY_BACK_RECORD_UNREADABLE;
+    // Each change hashes what was there and what was left.
+    HoldHashProvider(1);
+    if (!ReadRecordFolder(recording->folder) || !LoadRecord(folder, record))
+        return 0;
+    int kept = 0;
+    for (int i = 0; i < record->count; ++i) {
+        if (GetFileAttributesA(record->entry[i].path) != INVALID_FILE_ATTRIBUTES ||
+            GetLastError() != ERROR_PATH_NOT_FOUND)
+            record->entry[kept++] = record->entry[i];
+    }
+    record->count = kept;
+    recording->refusal = WAY_BACK_NOT_MADE;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, (void *)RECORD_FOLDER_SECURITY, FALSE};
+    recording->made = CreateDirectoryA(folder, &attributes) ? MADE_FOLDER : 0;
+    if (!SaveRecord(folder, record) || !PathInRecordFolder(folder, "record.txt", path) ||
+        (recording->journal = OpenForWriting(path, OPEN_EXISTING)) == INVALID_HANDLE_VALUE)
+        return 0;
+    SetFilePointer(recording->journal, 0, NULL, FILE_END);
+    int copy_size = PathInRecordFolder(folder, "instalator.exe", path) ? WriteProgramCopy(path) : 0;
+    if (copy_size == 0 || !WriteRegistration(recording, path, copy_size))
+        return 0;
+    // Once nothing can stop the run: the put-backs and deletions that an
+    // uninstall queued would undo it at the restart; its kept originals stay
+    // the originals.
+    CancelOwnRenames(folder, record);
+    return 1;
+}
+
+// After the run (also one refused): the shared counts, the record flushed,
+// and DisplayVersion, last, for a run that changed a file and ended well.
+// What a run made and left nothing to take back with goes again.
+void FinishRecording(Recording *recording, int ended_well)
 {
     RunRecord *record = &recording->record;
-    HKEY key;
     if (recording->journal != INVALID_HANDLE_VALUE) {
-        // Once per machine, as Windows Installer counts.
-        for (int i = 0; i < record->count; ++i) {
+        // Once per machine, as Windows Installer counts; a run refused counts none.
+        for (int i = 0; recording->changed && i < record->count; ++i) {
             RecordEntry *entry = &record->entry[i];
             if (!entry->shared && entry->left == LEFT_DIGEST && IsSharedLibrary(entry->path) &&
                 ChangeSharedCount(entry->path, 1) > 0) {
                 entry->shared = SHARED_COUNTED;
-                AppendEntry(recording, entry);
+                WriteEntry(recording->journal, entry);
             }
         }
         FlushFileBuffers(recording->journal);
         CloseHandle(recording->journal);
     }
-    if (recording->registered && recording->changed &&
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
-                      &key) == ERROR_SUCCESS) {
-        RegSetValueExA(key, "DisplayVersion", 0, REG_SZ, (const BYTE *)INSTALATOR_VERSION_TEXT,
-                       sizeof INSTALATOR_VERSION_TEXT);
-        RegCloseKey(key);
-    }
+    if (recording->made && record->count == 0)
+        Unregister(recording->folder);
+    else if (ended_well && recording->changed)
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayVersion", REG_SZ,
+                        INSTALATOR_VERSION_TEXT, sizeof INSTALATOR_VERSION_TEXT);
     FreeRecord(record);
     HoldHashProvider(0);
 }

@@ -99,12 +99,13 @@ extern const char PROGRAM_TITLE[];
 
 // run_record.cpp: the way back. Its folder is the 64-bit Program Files'
 // "Instalator czytnika kart", trusted before every read and write, never
-// reached through a link. RunSteps records ahead: before a run's first
-// change the folder, the program's copy and its registration in Apps &
-// features (all but DisplayVersion, written when the run has ended) are
-// there; before a file changes, its entry and its original are on disk.
-// A run cut short at any point can so be taken back, and the next run goes
-// on from its record. A record that cannot be read is never written over.
+// reached through a link, made open to SYSTEM and Administrators only. RunSteps
+// records ahead: before a run's first change the folder, the program's copy
+// and its registration in Apps & features (all but DisplayVersion, written
+// when the run has ended well) are on disk; before a file changes, its entry
+// and its original are. A run cut short at any point can so be taken back,
+// and the next run goes on from its record. A record that cannot be read is
+// never written over.
 extern const char UNINSTALL_KEY[];
 // Adds `change` to the file's count under SharedDLLs; the count left, 0 when
 // its value is gone.
@@ -120,20 +121,27 @@ int SaveRecord(const char *folder, const RunRecord *record);
 // `source` copied over `target`, writable, flushed: 1 when it is on disk.
 int CopyFlushed(const char *source, const char *target);
 // One run's record, from StartRecording across the run's events (the
-// listener's context) to FinishRecording. StartRecording gives 0 when the
-// record cannot be read: that run is not recorded, and nothing is written.
-// RecordRunEvent answers RUN_EVENT_WILL_CHANGE with 0 when the file's
-// original cannot be kept: the file must stay as it is.
+// listener's context) to FinishRecording. StartRecording gives 0, with the
+// WAY_BACK_* `refusal`, when the way back cannot be made ready: the run must
+// change nothing. RecordRunEvent answers RUN_EVENT_WILL_CHANGE with 0 when the
+// file's original cannot be kept: the file must stay as it is.
+// FinishRecording, after every StartRecording, takes away the folder and the
+// registration that this run made when nothing is recorded; `ended_well`:
+// the run's exit code is 0 or 3010.
+enum { MADE_FOLDER = 1, MADE_KEY = 2 };
+// The folder's security descriptor, self-relative: only SYSTEM and
+// Administrators, protected.
+extern const DWORD RECORD_FOLDER_SECURITY[18];
 struct Recording {
     RunRecord record;
     char folder[PATH_BUFFER_SIZE];
-    HANDLE journal;  // the record, open for appending once the run has started
-    int started, registered, changed, unflushed;
+    HANDLE journal;  // the record, open for appending
+    int made, changed, unflushed, refusal;
 };
 int StartRecording(Recording *recording);
 int RecordRunEvent(int event, const char *path, const char *detail, long long number,
                    void *context);
-void FinishRecording(Recording *recording);
+void FinishRecording(Recording *recording, int ended_well);
 
 // program_image.cpp: the program that the registration names is the program
 // that runs. CaptureProgramImage, first thing at start, reads the program's

@@ -10,7 +10,8 @@ program=$1 objdump=$2
 # Vista or earlier as "Minimum supported client" on their Microsoft page
 # (SetDllDirectoryA: Vista, XP SP1; InitCommonControls,
 # GetVolumeInformationByHandleW and GetFileInformationByHandleEx: Vista;
-# RegDeleteKeyExA: Vista, XP x64; the rest Windows 2000 or XP; SHA-256 in the
+# RegDeleteKeyExA and RegGetValueA: Vista, XP x64; RegSetKeyValueA: Vista; the
+# rest Windows 2000 or XP; SHA-256 in the
 # PROV_RSA_AES provider: XP SP3, Vista; GetEnvironmentStrings is the export
 # behind GetEnvironmentStringsA; RegQueryValueExW and RegSetValueExW, Windows
 # 2000, edit PendingFileRenameOperations, whose other entries the A calls would
@@ -25,7 +26,7 @@ program=$1 objdump=$2
 reviewed="
 ADVAPI32.DLL RegCloseKey RegEnumKeyA RegOpenKeyExA RegQueryValueExA
 ADVAPI32.DLL RegCreateKeyExA RegDeleteKeyExA RegDeleteValueA RegSetValueExA
-ADVAPI32.DLL RegQueryValueExW RegSetValueExW
+ADVAPI32.DLL RegQueryValueExW RegSetValueExW RegFlushKey RegGetValueA RegSetKeyValueA
 KERNEL32.DLL FlushFileBuffers SetFilePointer GetLocalTime
 ADVAPI32.DLL ConvertStringSecurityDescriptorToSecurityDescriptorA CryptAcquireContextA
 ADVAPI32.DLL CryptCreateHash CryptDestroyHash CryptGetHashParam CryptHashData CryptReleaseContext
