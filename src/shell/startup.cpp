@@ -15,5 +15,6 @@
 
 extern "C" KEPT_FOR_THE_LINK void InstallerStartup(void)
 {
-    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, GetCommandLineA(), SW_SHOWDEFAULT));
+    // No ANSI command line: the WinMain of each program started here ignores it.
+    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, NULL, SW_SHOWDEFAULT));
 }
