@@ -5,7 +5,16 @@
 // msvcrt.dll sets itself up when it is loaded.
 #include <windows.h>
 
-extern "C" void InstallerStartup(void)
+// The link names it as the entry point; the whole-program optimisation must
+// keep it.
+#if defined(__GNUC__) && !defined(__clang__)
+#define KEPT_FOR_THE_LINK __attribute__((externally_visible))
+#else
+#define KEPT_FOR_THE_LINK
+#endif
+
+extern "C" KEPT_FOR_THE_LINK void InstallerStartup(void)
 {
-    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, GetCommandLineA(), SW_SHOWDEFAULT));
+    // No ANSI command line: the WinMain of each program started here ignores it.
+    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, NULL, SW_SHOWDEFAULT));
 }

@@ -36,7 +36,7 @@ COMCTL32.DLL InitCommonControls
 KERNEL32.DLL CloseHandle CopyFileA CreateDirectoryA CreateFileA CreateProcessA DeleteFileA
 KERNEL32.DLL ExitProcess FileTimeToSystemTime FindClose FindFirstFileA FindNextFileA FreeLibrary
 KERNEL32.DLL GetCPInfo
-KERNEL32.DLL GetCommandLineA GetEnvironmentVariableA GetExitCodeProcess GetFileAttributesA
+KERNEL32.DLL GetEnvironmentVariableA GetExitCodeProcess GetFileAttributesA
 KERNEL32.DLL GetFileInformationByHandle GetFileInformationByHandleEx GetLastError GetModuleHandleA
 KERNEL32.DLL GetProcAddress
 KERNEL32.DLL GetSystemDirectoryA GetWindowsDirectoryA GlobalAlloc GlobalFree
