@@ -730,15 +730,26 @@ TEST_F(Unattended, EveryOneOfThirtyJavaHomesIsTakenBack)
         EXPECT_EQ(Touched(homes[i]), before[i]) << i;
 }
 
-// Wine keeps no DACL that a program sets: the folder's descriptor as Windows reads it.
+// Wine keeps no DACL that a program sets: the descriptors as Windows reads
+// them. The record's folder is for administrators only; its program may be
+// read and started by Users, so that Apps & features can start it elevated.
 TEST(RecordFolder, OnlySystemAndAdministratorsMayOpenIt)
 {
-    char *text = nullptr;
-    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
-        (PSECURITY_DESCRIPTOR)RECORD_FOLDER_SECURITY, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-        &text, nullptr));
-    EXPECT_STREQ(text, "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
-    LocalFree(text);
+    const struct {
+        const void *descriptor;
+        const char *expected;
+    } rows[] = {
+        {ADMINISTRATORS_ONLY_SECURITY, "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"},
+        {PROGRAM_SECURITY, "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)"},
+    };
+    for (const auto &row : rows) {
+        char *text = nullptr;
+        ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            (PSECURITY_DESCRIPTOR)row.descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+            &text, nullptr));
+        EXPECT_STREQ(text, row.expected);
+        LocalFree(text);
+    }
 }
 
 // A kept original changed: never put back, and a rerun takes the shared

@@ -256,6 +256,15 @@ int IsTargetFreeOfLinks(const char *target, size_t base_length);
 // 1 for a path from a drive root (C:\...) or a UNC root (\\server\...).
 int IsFullPath(const char *path);
 
+// Self-relative security descriptors with a protected DACL (path_trust.cpp).
+// ADMINISTRATORS_ONLY_SECURITY: SYSTEM and Administrators, full control, for
+// a folder and what it holds: nobody else may even open them, so nobody else
+// can hold them open. PROGRAM_SECURITY: the same for one program file that
+// Users may read and start too (a program that they cannot read does not
+// start, so it cannot ask for elevation).
+extern const unsigned int ADMINISTRATORS_ONLY_SECURITY[18];
+extern const unsigned int PROGRAM_SECURITY[24];
+
 // What a security descriptor belongs to: a file we run or read, the folder
 // that holds a launcher (a DLL added there is loaded with it), any other
 // folder on a path, or a folder that code is loaded from (a file or a folder

@@ -4,6 +4,19 @@
 #include <windows.h>
 #include <winternl.h>
 
+// Their DACLs: S-1-5-18 and S-1-5-32-544 with FILE_ALL_ACCESS (inherited by
+// files and folders in the folder); for the program S-1-5-32-545 too, with
+// FILE_GENERIC_READ | FILE_GENERIC_EXECUTE.
+const unsigned int ADMINISTRATORS_ONLY_SECURITY[18] = {
+    0x90040001, 0, 0, 0, 20, 0x00340002, 2,
+    0x00140300, FILE_ALL_ACCESS, 0x00000101, 0x05000000, 18,
+    0x00180300, FILE_ALL_ACCESS, 0x00000201, 0x05000000, 32, 544};
+const unsigned int PROGRAM_SECURITY[24] = {
+    0x90040001, 0, 0, 0, 20, 0x004C0002, 3,
+    0x00140000, FILE_ALL_ACCESS, 0x00000101, 0x05000000, 18,
+    0x00180000, FILE_ALL_ACCESS, 0x00000201, 0x05000000, 32, 544,
+    0x00180000, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, 0x00000201, 0x05000000, 32, 545};
+
 // We run elevated, so a launcher that another user can swap runs their code
 // with our rights. The rule follows Microsoft's documentation:
 // - "File Security and Access Rights", "File Access Rights Constants": who

@@ -3,7 +3,6 @@
 #include "resource.h"
 
 #include <windows.h>
-#include <sddl.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -119,26 +118,20 @@ static HANDLE HoldPrivateFolder(const char *copy)
 // directory's Temp): once the copy is gone, anyone could make its name again
 // as a link, and the deletes queued would reach the link's target at boot.
 // What is left there goes at the next run (RemoveLeftoverCopies).
-static int restart_deletes_allowed = 1;
+static int restart_deletes_refused;
 
 static void RemoveLeftoverCopies(const char *temporary);
 
 static int MakePrivateFolder(const char *temporary, char *copy, HANDLE *folder)
 {
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    SECURITY_ATTRIBUTES attributes;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, (void *)ADMINISTRATORS_ONLY_SECURITY,
+                                      FALSE};
     char name[32];
     int made = 0;
     if (temporary[0] == '\0' || !IsFolderTrusted(temporary))
         return 0;
-    restart_deletes_allowed = IsFolderTrustedAs(temporary, TRUST_CODE_FOLDER);
+    restart_deletes_refused = !IsFolderTrustedAs(temporary, TRUST_CODE_FOLDER);
     RemoveLeftoverCopies(temporary);
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
-            "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, NULL))
-        return 0;
-    attributes.nLength = sizeof attributes;
-    attributes.lpSecurityDescriptor = descriptor;
-    attributes.bInheritHandle = FALSE;
     for (int attempt = 0; attempt < COPY_NAME_TRIES && !made; ++attempt) {
         CopyTextBounded(copy, PATH_BUFFER_SIZE, temporary);
         FormatTextBounded(name, sizeof name, "instalator-%lu-%d", GetCurrentProcessId(), attempt);
@@ -148,7 +141,6 @@ static int MakePrivateFolder(const char *temporary, char *copy, HANDLE *folder)
         if (!made && GetLastError() != ERROR_ALREADY_EXISTS)
             break;
     }
-    LocalFree(descriptor);
     *folder = made ? HoldPrivateFolder(copy) : NULL;
     if (made && *folder == NULL)
         RemoveDirectoryA(copy);
@@ -157,7 +149,7 @@ static int MakePrivateFolder(const char *temporary, char *copy, HANDLE *folder)
 
 static void DeleteAtRestart(const char *path)
 {
-    if (restart_deletes_allowed)
+    if (!restart_deletes_refused)
         MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 

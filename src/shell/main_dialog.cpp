@@ -16,7 +16,7 @@ const UINT WM_APP_MEASURE = WM_APP;
 // The dialog-wide values, touched only by MainDialogProc on the dialog's thread.
 int g_full_height;
 int g_collapsed_height;
-int g_details_state = DETAILS_NOT_RUN;
+int g_details_state;  // DETAILS_NOT_RUN from WM_INITDIALOG on
 // From the dialog's initialisation parameter; never null.
 DialogRun *g_run;
 // A run can be re-entered only while a conflict prompt is open (the prompt has

@@ -84,7 +84,11 @@ int WriteProgramCopy(const char *path)
     if (same)
         return (int)g_program.size;
     FormatTextBounded(fresh, sizeof fresh, "%s.new", path);
-    file = CreateFileA(fresh, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+    // Made anew, so that it takes its own DACL (a move keeps it): the folder's
+    // lets no user start it, so Apps & features could not.
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, (void *)PROGRAM_SECURITY, FALSE};
+    DeleteFileA(fresh);
+    file = CreateFileA(fresh, GENERIC_WRITE, 0, &attributes, CREATE_NEW,
                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_WRITE_THROUGH, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 0;

@@ -296,15 +296,6 @@ static int WriteRegistration(Recording *recording, const char *copy, int copy_si
     return !failed;
 }
 
-// Only SYSTEM and Administrators, full control, inherited by what the folder
-// holds, and nothing inherited from above: nobody else can hold the record
-// open, so no one can keep a run from its way back. A self-relative security
-// descriptor: its DACL of two ACEs, S-1-5-18 and S-1-5-32-544.
-const DWORD RECORD_FOLDER_SECURITY[18] = {
-    0x90040001, 0, 0, 0, 20, 0x00340002, 2,
-    0x00140300, FILE_ALL_ACCESS, 0x00000101, 0x05000000, 18,
-    0x00180300, FILE_ALL_ACCESS, 0x00000201, 0x05000000, 32, 544};
-
 // Ready before the run's first change, or nothing is changed: the folder, the
 // record rewritten whole (no torn line, no gone home) and open for what the
 // run appends, the program's copy and its registration, which is so made only
@@ -330,7 +321,7 @@ int StartRecording(Recording *recording)
     }
     record->count = kept;
     recording->refusal = WAY_BACK_NOT_MADE;
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, (void *)RECORD_FOLDER_SECURITY, FALSE};
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, (void *)ADMINISTRATORS_ONLY_SECURITY, FALSE};
     recording->made = CreateDirectoryA(folder, &attributes) ? MADE_FOLDER : 0;
     if (!SaveRecord(folder, record) || !PathInRecordFolder(folder, "record.txt", path) ||
         (recording->journal = OpenForWriting(path, OPEN_EXISTING)) == INVALID_HANDLE_VALUE)

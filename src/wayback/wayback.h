@@ -129,9 +129,6 @@ int CopyFlushed(const char *source, const char *target);
 // registration that this run made when nothing is recorded; `ended_well`:
 // the run's exit code is 0 or 3010.
 enum { MADE_FOLDER = 1, MADE_KEY = 2 };
-// The folder's security descriptor, self-relative: only SYSTEM and
-// Administrators, protected.
-extern const DWORD RECORD_FOLDER_SECURITY[18];
 struct Recording {
     RunRecord record;
     char folder[PATH_BUFFER_SIZE];
