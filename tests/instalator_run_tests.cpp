@@ -94,8 +94,7 @@ protected:
     // started within the run, so once none of them runs, all have left a mark.
     std::string StartedDrivers()
     {
-        for (int waited = 0; waited < 20000 && HasRunningChild(process->id()); waited += 20)
-            Sleep(20);
+        WaitUntil([this] { return !HasRunningChild(process->id()); });
         return FileExists(started) ? ReadTextFile(started) : "";
     }
 

@@ -38,11 +38,9 @@ HANDLE Hold(const std::string &file)
                        nullptr);
 }
 
-bool WaitForFile(const std::string &file, int timeout = 30000)
+bool WaitForFile(const std::string &file)
 {
-    for (int waited = 0; waited < timeout && !FileExists(file); waited += 20)
-        Sleep(20);
-    return FileExists(file);
+    return WaitUntil([&] { return FileExists(file); });
 }
 
 // Wine carries out what was queued as Windows does at a restart.
@@ -125,9 +123,9 @@ protected:
     }
 
     // The driver installer leaves its mark, then waits for `go`.
-    void HoldDriverInstaller(const std::string &go)
+    void HoldDriverInstaller(const std::string &go, const std::string &name = "twin64.bat")
     {
-        ASSERT_TRUE(WriteTextFile(package / "Drivers\\twin64.bat",
+        ASSERT_TRUE(WriteTextFile(package / ("Drivers\\" + name),
                                   "@echo.>\"" + started + "\"\r\n:wait\r\n@if not exist \"" + go +
                                       "\" goto wait\r\n"));
         DeleteFileA(started.c_str());
@@ -303,14 +301,13 @@ TEST_F(Unattended, ACommandLineNotUnderstoodDoesNothing)
 TEST_F(Unattended, TheReaderRowFitsTheWindowsAndTheLogGrowsAsTheRunGoes)
 {
     const std::string go = machine / "go", version = "Software\\Wine";
-    ASSERT_TRUE(WriteTextFile(package / "Drivers\\twin8_64.bat",
-                              ":wait\r\n@if not exist \"" + go + "\" goto wait\r\n"));
+    HoldDriverInstaller(go, "twin8_64.bat");
     RegSetKeyValueA(HKEY_CURRENT_USER, version.c_str(), "Version", REG_SZ, "win10", 6);
     arguments = "/quiet /log:" + log;
     Start();
-    std::string text;
-    for (int waited = 0; waited < 30000 && text.find("Czytnik") == std::string::npos; waited += 100)
-        Sleep(100), text = ReadTextFile(log);
+    // The reader's line is written before its installer starts.
+    ASSERT_TRUE(WaitForFile(started));
+    const std::string text = ReadTextFile(log);
     // The driver still runs, and the log has all before it.
     EXPECT_NE(text.find("Java Plug-in: OK\r\nCzytnik: wiersz 0, GemPC(Twin,Tokens)-Win8-64bit\r\n"),
               std::string::npos) << text;
@@ -583,14 +580,14 @@ TEST_F(Unattended, ARunCutShortIsTakenBackByTheRegisteredUninstall)
         ASSERT_TRUE(at_driver || WriteTextFile(hold, ""));
         arguments = "/quiet";
         Start();
-        WaitForFile(mark);
+        ASSERT_TRUE(WaitForFile(mark));
         HANDLE running = OpenProcess(PROCESS_TERMINATE, FALSE, process->id());
         ASSERT_TRUE(running != nullptr && TerminateProcess(running, 9));
         CloseHandle(running);
         EXPECT_EQ(process->WaitForExit(10000), 9u);
         ASSERT_TRUE(WriteTextFile(go, ""));
         DeleteFileA(hold.c_str());
-        Sleep(500);
+        ASSERT_TRUE(WaitUntil([&] { return !HasRunningChild(process->id()); }));
         EXPECT_EQ(UninstallValue("DisplayVersion"), "");
         if (second)
             EXPECT_EQ(Run("/quiet"), 0u);
@@ -691,8 +688,8 @@ TEST_F(Unattended, TheWindowTakesItsTicksAndReaderFromTheCommandLine)
     restart_notices.Queue(IDOK);
     PressButton(dialog, IDCANCEL);
     EXPECT_EQ(ExitCode(), 0u);
-    // Not quiet: the driver installer may show itself.
-    WaitForFile(started, 10000);
+    // Not quiet: the driver installer may show itself, and runs on its own.
+    WaitUntil([&] { return !HasRunningChild(process->id()); });
     EXPECT_EQ(ReadTextFile(started), "started .\r\n");
 
     arguments = "/reader:9";
