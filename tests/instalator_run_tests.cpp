@@ -371,7 +371,10 @@ TEST_F(InstallerRun, CommandsWhileAConflictPromptIsOpenChangeNothing)
     PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_RETURN, 0);
     PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    Sleep(1000);
+    // Posted last, so handled last: once it shows, all of these were handled.
+    const HWND details = GetDlgItem(dialog, IDC_DETAILS);
+    PostMessageA(details, EM_SETLIMITTEXT, 60000, 0);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(details, EM_GETLIMITTEXT, 0, 0) == 60000; }));
     SaveStateScreenshot("prompt-open");
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(ReadControlText(dialog, IDOK), "In&staluj");
