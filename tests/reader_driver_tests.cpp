@@ -242,7 +242,7 @@ int RunProbe(const std::string &program_dir, const std::string &current_dir,
                         current_dir.c_str(), &startup, &process))
         return -1;
     DWORD exit_code = (DWORD)-1;
-    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0)
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
         GetExitCodeProcess(process.hProcess, &exit_code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -341,7 +341,7 @@ TEST(PackageDrivers, StandInsEndByThemselves)
         started.push_back(process);
     }
     for (size_t i = 0; i < started.size(); ++i) {
-        EXPECT_EQ(WaitForSingleObject(started[i].hProcess, 30000), WAIT_OBJECT_0)
+        EXPECT_EQ(WaitForSingleObject(started[i].hProcess, 60000), WAIT_OBJECT_0)
             << INSTALLERS[i].file_name << " did not end";
         DWORD exit_code = 1;
         GetExitCodeProcess(started[i].hProcess, &exit_code);

@@ -320,7 +320,7 @@ TEST_F(Unattended, TheReaderRowFitsTheWindowsAndTheLogGrowsAsTheRunGoes)
     EXPECT_FALSE(DeleteFileA(log.c_str()));
     EXPECT_FALSE(MoveFileA(log.c_str(), (log + ".moved").c_str()));
     ASSERT_TRUE(WriteTextFile(go, ""));
-    EXPECT_EQ(process->WaitForExit(30000), 0u);
+    EXPECT_EQ(process->WaitForExit(60000), 0u);
     RegSetKeyValueA(HKEY_CURRENT_USER, version.c_str(), "Version", REG_SZ, "win7", 5);
     EXPECT_EQ(Run("/quiet /components:drivers /log:" + log), 0u);
     RegDeleteKeyValueA(HKEY_CURRENT_USER, version.c_str(), "Version");
@@ -451,7 +451,7 @@ TEST_F(Unattended, TheRegisteredCopyIsTheProgramThatRan)
     ASSERT_TRUE(MoveFileA(program.c_str(), ran.c_str()));
     ASSERT_TRUE(WriteTextFile(program, "planted"));
     ASSERT_TRUE(WriteTextFile(go, ""));
-    EXPECT_EQ(process->WaitForExit(30000), 0u);
+    EXPECT_EQ(process->WaitForExit(60000), 0u);
     EXPECT_EQ(ReadTextFile(PROGRAM_COPY), original);
     EXPECT_NE(UninstallValue("QuietUninstallString"), "");
 }
@@ -501,7 +501,7 @@ TEST_F(Unattended, TheCheckSeesEveryServedHomeAndEveryPlacedFile)
         if (row.install)
             EXPECT_EQ(Run("/quiet"), 0u) << row.what;
         row.change();
-        const std::vector<std::string> before = Touched(jre);
+        const std::vector<std::string> before = Touched(jre), copies = PrivateCopies();
         const std::string record =
             ReadTextFile("C:\\Program Files\\Instalator czytnika kart\\record.txt");
         DeleteFileA(log.c_str());
@@ -512,7 +512,7 @@ TEST_F(Unattended, TheCheckSeesEveryServedHomeAndEveryPlacedFile)
         EXPECT_EQ(Touched(jre), before) << row.what;
         EXPECT_EQ(ReadTextFile("C:\\Program Files\\Instalator czytnika kart\\record.txt"),
                   record);
-        EXPECT_TRUE(PrivateCopies().empty()) << row.what;
+        EXPECT_EQ(PrivateCopies(), copies) << row.what;
     }
     EXPECT_EQ(Uninstall(), 0u);
     EXPECT_EQ(Check(output), 1605u);
