@@ -45,15 +45,6 @@ void SaveWindowArtifact(HWND window, const char *name)
     SaveWindowScreenshot(window, directory + "\\code-page-1252-" + name + ".bmp");
 }
 
-bool WaitForWideText(HWND dialog, int control_id, const std::wstring &text)
-{
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(10)) {
-        if (ReadControlTextW(dialog, control_id) == text)
-            return true;
-    }
-    return false;
-}
-
 // Without the code page 1252 these tests would pass whatever the installer does.
 void AssertWesternCodePage()
 {
@@ -108,7 +99,7 @@ TEST_F(WesternInstaller, EveryTextSetAtRunTimeShowsItsPolishLetters)
     EXPECT_EQ(ReadControlTextW(dialog, IDOK), L"&Szczegóły >>");
 
     PressButton(dialog, IDOK);
-    EXPECT_TRUE(WaitForWideText(dialog, IDOK, L"&Szczegóły <<"));
+    EXPECT_TRUE(WaitUntil([&] { return ReadControlTextW(dialog, IDOK) == L"&Szczegóły <<"; }));
     Sleep(300);
     SaveWindowArtifact(dialog, "unfolded");
 

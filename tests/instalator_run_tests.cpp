@@ -94,8 +94,7 @@ protected:
     // started within the run, so once none of them runs, all have left a mark.
     std::string StartedDrivers()
     {
-        for (int waited = 0; waited < 20000 && HasRunningChild(process->id()); waited += 20)
-            Sleep(20);
+        WaitUntil([this] { return !HasRunningChild(process->id()); });
         return FileExists(started) ? ReadTextFile(started) : "";
     }
 
@@ -372,7 +371,10 @@ TEST_F(InstallerRun, CommandsWhileAConflictPromptIsOpenChangeNothing)
     PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_RETURN, 0);
     PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    Sleep(1000);
+    // Posted last, so handled last: once it shows, all of these were handled.
+    const HWND details = GetDlgItem(dialog, IDC_DETAILS);
+    PostMessageA(details, EM_SETLIMITTEXT, 60000, 0);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(details, EM_GETLIMITTEXT, 0, 0) == 60000; }));
     SaveStateScreenshot("prompt-open");
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(ReadControlText(dialog, IDOK), "In&staluj");

@@ -119,10 +119,8 @@ TEST_F(Installer, InstallWaitsForAnotherInstallerToEnd)
         boxes.Queue(IDOK);
         PressButton(dialog, IDOK);
         // The box is the dialog's, which is enabled again once it is answered.
-        for (int waited = 0; waited < WINDOW_TIMEOUT_MS &&
-                             (boxes.Count() <= shown || !IsWindowEnabled(dialog));
-             waited += 50)
-            Sleep(50);
+        WaitUntil([&] { return boxes.Count() > shown && IsWindowEnabled(dialog); },
+                  WINDOW_TIMEOUT_MS);
         ++shown;
         ExpectAllPromptsAnswered(boxes);
         EXPECT_EQ(ReadControlText(dialog, IDCANCEL), "&Zaniechaj");
@@ -190,7 +188,7 @@ TEST_P(InstallerClose, AfterARunShowsTheRestartNoticeFirst)
     SendMessageA(GetDlgItem(dialog, IDC_JAVA_PLUGIN), BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageA(GetDlgItem(dialog, IDC_DRIVERS), BM_SETCHECK, BST_UNCHECKED, 0);
     PressKeys({VK_MENU, 'S'});  // "Instaluj" before the run
-    ASSERT_TRUE(WaitForText(dialog, IDCANCEL, "&Zamknij", 30000));
+    ASSERT_TRUE(WaitForText(dialog, IDCANCEL, "&Zamknij"));
     restart_notices.Queue(IDOK);
     Close(dialog, GetParam());
     EXPECT_EQ(ExitCode(), 0u);
@@ -386,7 +384,7 @@ TEST_P(InstallerScale, KeyboardReachesEveryControlNamedAndWhole)
         PressKeys({ALT, 'M'});
         ASSERT_EQ(WaitForFocus(dialog, IDC_READER_LIST), IDC_READER_LIST);
         PressKeys({VK_RETURN});
-        ASSERT_TRUE(WaitForText(dialog, IDCANCEL, "&Zamknij", 30000)) << "no run from the list";
+        ASSERT_TRUE(WaitForText(dialog, IDCANCEL, "&Zamknij")) << "no run from the list";
         PressButton(dialog, IDOK);
         ASSERT_TRUE(WaitForText(dialog, IDOK, "&Szczegóły <<"));
         ExpectEveryControlNamedAndWhole(dialog, dpi, "unfolded");
@@ -419,11 +417,15 @@ TEST_P(InstallerScale, KeyboardReachesEveryControlNamedAndWhole)
         }
         PressKeys(step.keys);
         ASSERT_EQ(WaitForFocus(dialog, step.focus), step.focus) << "step " << &step - steps;
-        if (step.ticks >= 0)
-            EXPECT_EQ(2 * IsButtonChecked(dialog, IDC_DRIVERS) +
-                          IsButtonChecked(dialog, IDC_JAVA_PLUGIN),
-                      step.ticks)
-                << "step " << &step - steps;
+        // Where the focus stays, only the tick shows that the keys were taken.
+        auto ticks = [&] {
+            return 2 * IsButtonChecked(dialog, IDC_DRIVERS) +
+                   IsButtonChecked(dialog, IDC_JAVA_PLUGIN);
+        };
+        if (step.ticks >= 0) {
+            WaitUntil([&] { return ticks() == step.ticks; }, WINDOW_TIMEOUT_MS);
+            EXPECT_EQ(ticks(), step.ticks) << "step " << &step - steps;
+        }
     }
     CloseAfterRun(dialog);
 }

@@ -139,6 +139,8 @@ HWND Installer::OpenDialog()
         return nullptr;
     PressButton(box, IDYES);
     HWND dialog = WaitForProcessWindow(process->id(), "#32770", DIALOG_TITLE, WINDOW_TIMEOUT_MS);
+    // Shown before it is activated: keys pressed in between would be lost.
+    WaitUntil([dialog] { return !dialog || GetForegroundWindow() == dialog; }, WINDOW_TIMEOUT_MS);
     SaveStateScreenshot("dialog");
     return dialog;
 }
@@ -153,7 +155,7 @@ bool Installer::RunInstallation(HWND dialog)
 
 DWORD Installer::ExitCode()
 {
-    return process->WaitForExit(WINDOW_TIMEOUT_MS);
+    return process->WaitForExit(60000);
 }
 
 void Installer::CloseAfterRun(HWND dialog)

@@ -85,12 +85,10 @@ TEST(RealJava, CopyPolicyFilePutsBothFilesIntoTheUsersHome)
     // starts, nor pass its exit status on: wait for its work instead.
     std::string policy = ReadTextFile(JoinPath(sun, ".java.policy"));
     std::string properties = ReadTextFile(JoinPath(sun, ".opencard.properties"));
-    for (int waited = 0; waited < 3000; ++waited) {
-        if (ReadTextFile(user_home / ".java.policy") == policy &&
-            ReadTextFile(user_home / ".opencard.properties") == properties)
-            break;
-        Sleep(10);
-    }
+    WaitUntil([&] {
+        return ReadTextFile(user_home / ".java.policy") == policy &&
+               ReadTextFile(user_home / ".opencard.properties") == properties;
+    }, 90000);
     EXPECT_EQ(ReadTextFile(user_home / ".java.policy"), policy);
     EXPECT_EQ(ReadTextFile(user_home / ".opencard.properties"), properties);
     ExpectAllPromptsAnswered(prompts);

@@ -48,25 +48,18 @@ protected:
         }
     }
 
-    // Waits up to 20 s for the stand-in installer to report the directory it
-    // ran in; empty when it never ran.
+    // The directory that the stand-in installer reports it ran in, once it
+    // has ended (it is started within the call); empty when it never ran.
     std::string WaitForRun(const char *file_name)
     {
         std::string path = JoinPath(drivers, file_name);
-        for (int waited = 0; waited < 2000; ++waited) {
-            if (strcmp(file_name, "410.exe") == 0) {
-                std::vector<std::string> calls = RecordedCalls(path);
-                if (!calls.empty())
-                    return calls[0].substr(0, calls[0].find('\t'));
-            } else {
-                std::string ran = ReadTextFile(path + ".ran");
-                size_t end = ran.find("\r\n");
-                if (end != std::string::npos)
-                    return ran.substr(0, end);
-            }
-            Sleep(10);
+        WaitUntil([] { return !HasRunningChild(GetCurrentProcessId()); });
+        if (strcmp(file_name, "410.exe") == 0) {
+            std::vector<std::string> calls = RecordedCalls(path);
+            return calls.empty() ? std::string() : calls[0].substr(0, calls[0].find('\t'));
         }
-        return std::string();
+        std::string ran = ReadTextFile(path + ".ran");
+        return ran.find("\r\n") != std::string::npos ? ran.substr(0, ran.find("\r\n")) : "";
     }
 
     int Install(int reader_type)
@@ -153,9 +146,9 @@ TEST_F(ReaderDriver, BatchFileRunsThroughTheSystemsCmdWithoutAutoRun)
     // Wine would run its own cmd.exe in the system directory otherwise.
     SetEnvironmentVariableA("WINEDLLOVERRIDES", "winscard=n;cmd.exe=n");
     EXPECT_EQ(Install(5), RESULT_OK);
-    std::vector<std::string> calls;
-    for (int waited = 0; waited < 2000 && calls.empty(); ++waited, Sleep(10))
-        calls = RecordedCalls(cmd);
+    // Its image can be replaced only once it has ended.
+    WaitUntil([] { return !HasRunningChild(GetCurrentProcessId()); });
+    std::vector<std::string> calls = RecordedCalls(cmd);
     EXPECT_TRUE(CopyFileA(saved.c_str(), cmd.c_str(), FALSE));
     DeleteFileA(JoinPath(SystemDirectory(), "cmd.calls").c_str());
     ASSERT_EQ(calls.size(), 1u);
@@ -249,7 +242,7 @@ int RunProbe(const std::string &program_dir, const std::string &current_dir,
                         current_dir.c_str(), &startup, &process))
         return -1;
     DWORD exit_code = (DWORD)-1;
-    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0)
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
         GetExitCodeProcess(process.hProcess, &exit_code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -348,7 +341,7 @@ TEST(PackageDrivers, StandInsEndByThemselves)
         started.push_back(process);
     }
     for (size_t i = 0; i < started.size(); ++i) {
-        EXPECT_EQ(WaitForSingleObject(started[i].hProcess, 30000), WAIT_OBJECT_0)
+        EXPECT_EQ(WaitForSingleObject(started[i].hProcess, 60000), WAIT_OBJECT_0)
             << INSTALLERS[i].file_name << " did not end";
         DWORD exit_code = 1;
         GetExitCodeProcess(started[i].hProcess, &exit_code);

@@ -16,9 +16,12 @@ ScratchDir::ScratchDir()
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     static unsigned counter = 0;
+    // Wine gives a later process the same id: the start time keeps the names,
+    // and what the registry holds about them (shared counts), apart.
+    static const DWORD start = GetTickCount();
     for (;;) {
         char name[64];
-        snprintf(name, sizeof name, "t%lu_%u", GetCurrentProcessId(), counter++);
+        snprintf(name, sizeof name, "t%lu_%lx_%u", GetCurrentProcessId(), start, counter++);
         path_ = JoinPath(temp, name);
         if (CreateDirectoryA(path_.c_str(), nullptr))
             break;

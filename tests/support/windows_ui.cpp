@@ -34,29 +34,26 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
 
 } // namespace
 
+bool WaitUntil(const std::function<bool()> &done, int timeout_ms)
+{
+    for (DWORD start = GetTickCount(); !done(); Sleep(10)) {
+        if ((int)(GetTickCount() - start) >= timeout_ms)
+            return done();
+    }
+    return true;
+}
+
 HWND WaitForWindow(const char *class_name, const char *caption, int timeout_ms)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        WindowQuery query = {class_name, caption, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
-        if (query.found != nullptr)
-            return query.found;
-        if ((int)(GetTickCount() - start) >= timeout_ms)
-            return nullptr;
-        Sleep(10);
-    }
+    WindowQuery query = {class_name, caption, nullptr};
+    WaitUntil([&] { return EnumWindows(MatchWindow, (LPARAM)&query), query.found != nullptr; },
+              timeout_ms);
+    return query.found;
 }
 
 bool WaitForWindowGone(HWND window, int timeout_ms)
 {
-    DWORD start = GetTickCount();
-    while (IsWindow(window) && IsWindowVisible(window)) {
-        if ((int)(GetTickCount() - start) >= timeout_ms)
-            return false;
-        Sleep(10);
-    }
-    return true;
+    return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeout_ms);
 }
 
 std::string ReadWindowText(HWND window)
@@ -209,7 +206,7 @@ void PromptAnswerer::Watch()
             PressButton(box, button);
         else
             PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
-        WaitForWindowGone(box, 5000);
+        WaitForWindowGone(box);
     }
 }
 
@@ -257,10 +254,7 @@ HWND FocusOfThread(HWND window)
 
 int WaitForFocus(HWND dialog, int control_id, int timeout_ms)
 {
-    DWORD start = GetTickCount();
-    while (FocusOfThread(dialog) != GetDlgItem(dialog, control_id) &&
-           (int)(GetTickCount() - start) < timeout_ms)
-        Sleep(10);
+    WaitUntil([&] { return FocusOfThread(dialog) == GetDlgItem(dialog, control_id); }, timeout_ms);
     SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, timeout_ms, nullptr);
     return GetDlgCtrlID(FocusOfThread(dialog));
 }
@@ -451,25 +445,14 @@ BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM parameter)
 HWND WaitForProcessWindow(DWORD process_id, const char *class_name, const char *caption,
                           int timeout_ms)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        ProcessWindowQuery query = {process_id, {class_name, caption, nullptr}};
-        EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&query));
-        if (query.query.found != nullptr)
-            return query.query.found;
-        if ((int)(GetTickCount() - start) >= timeout_ms)
-            return nullptr;
-        Sleep(10);
-    }
+    ProcessWindowQuery query = {process_id, {class_name, caption, nullptr}};
+    HWND &found = query.query.found;
+    WaitUntil([&] { return EnumWindows(MatchProcessWindow, (LPARAM)&query), found != nullptr; },
+              timeout_ms);
+    return found;
 }
 
 bool WaitForText(HWND dialog, int control_id, const std::string &text, int timeout_ms)
 {
-    DWORD start = GetTickCount();
-    while (ReadControlText(dialog, control_id) != text) {
-        if ((int)(GetTickCount() - start) >= timeout_ms)
-            return false;
-        Sleep(10);
-    }
-    return true;
+    return WaitUntil([&] { return ReadControlText(dialog, control_id) == text; }, timeout_ms);
 }

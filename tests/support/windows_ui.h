@@ -29,11 +29,14 @@ struct MessageBoxLook {
 };
 MessageBoxLook LookOf(HWND box);
 
+// Polls until `done` holds; false when it did not within timeout_ms, which is
+// only a safety net: a test waits for the event, never for a time.
+bool WaitUntil(const std::function<bool()> &done, int timeout_ms = 60000);
 // Waits up to timeout_ms for a visible top-level window; null when none came.
 // A null class or caption matches any.
 HWND WaitForWindow(const char *class_name, const char *caption, int timeout_ms);
 // Waits up to timeout_ms for the window to go away; false when it stayed.
-bool WaitForWindowGone(HWND window, int timeout_ms);
+bool WaitForWindowGone(HWND window, int timeout_ms = 60000);
 std::string ReadWindowText(HWND window);
 std::string ReadControlText(HWND dialog, int control_id);
 // The same as UTF-16: what the window holds, whatever this process's code page.
@@ -41,7 +44,7 @@ std::wstring ReadWindowTextW(HWND window);
 std::wstring ReadControlTextW(HWND dialog, int control_id);
 void PressButton(HWND dialog, int button_id);
 // Waits up to timeout_ms for a control to read `text`; false when it did not.
-bool WaitForText(HWND dialog, int control_id, const std::string &text, int timeout_ms = 10000);
+bool WaitForText(HWND dialog, int control_id, const std::string &text, int timeout_ms = 60000);
 
 // Answers every message box with the given caption that appears while it lives,
 // in order, with the queued buttons. A box that comes when no answer is queued
