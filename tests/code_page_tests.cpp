@@ -60,10 +60,11 @@ protected:
         leftover = JoinPath(SystemDirectory(), "ocf1.2.jar");
     }
 
+    // Also the way back that the run made, which the next test would inherit.
     void TearDown() override
     {
         SetReadOnly(leftover, false);
-        DeleteFileA(leftover.c_str());
+        Installer::TearDown();
     }
 
     std::string leftover;

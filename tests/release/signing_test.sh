@@ -51,7 +51,7 @@ cmp instalator.exe "$prefix/drive_c/Program Files/Instalator czytnika kart/insta
     echo "FAIL: the registered copy is not the signed program" >&2; exit 1; }
 "$wine_run" "C:\\Program Files\\Instalator czytnika kart\\instalator.exe" /uninstall /quiet || {
     echo "FAIL: the registered uninstall: exit $?" >&2; exit 1; }
-[ "$(placed)" = "$before" ] || { echo "FAIL: files not brought back" >&2; exit 1; }
+[ "$(placed)" = "$before" ] || { echo "FAIL: files not brought back: $before / $(placed)" >&2; exit 1; }
 # The copy and its folder go at the restart.
 "$wine_run" wineboot -r
 echo "signed copy verified, ran, installed and was uninstalled"
