@@ -31,25 +31,23 @@ TEST(MsiAction, CommandRunsTheFolderProgramWithItsLogBesideTheMsiLog)
     const struct {
         const wchar_t *data;
         int beside;
-        const wchar_t *command;  // null when it cannot be composed
+        const wchar_t *log_folder;  // null when no command can be composed
     } cases[] = {
-        {L"C:\\P\\|C:\\Logs\\msi.log", 1,
-         L"\"C:\\P\\instalator.exe\" /quiet /log:\"C:\\Logs\\instalator.log\""},
-        {L"C:\\P\\|C:\\Logs\\msi.log", 0,
-         L"\"C:\\P\\instalator.exe\" /quiet /log:\"C:\\W\\Temp\\instalator.log\""},
-        {L"C:\\P|", 1, L"\"C:\\P\\instalator.exe\" /quiet /log:\"C:\\W\\Temp\\instalator.log\""},
-        {L"C:\\P\\", 1, L"\"C:\\P\\instalator.exe\" /quiet /log:\"C:\\W\\Temp\\instalator.log\""},
+        {L"C:\\P\\|C:\\Logs\\msi.log", 1, L"C:\\Logs"},
+        {L"C:\\P\\|C:\\Logs\\msi.log", 0, L"C:\\W\\Temp"},
+        {L"C:\\P|", 1, L"C:\\W\\Temp"},
+        {L"C:\\P\\", 1, L"C:\\W\\Temp"},
         {L"|C:\\Logs\\msi.log", 1, nullptr},
     };
     for (const auto &c : cases) {
         wchar_t command[128] = L"", folder[128] = L"";
-        int done = ComposeProgramCommand(c.data, L"C:\\W", L"/quiet", c.beside, command, folder,
-                                         128);
-        EXPECT_EQ(done, c.command != nullptr);
-        if (c.command != nullptr) {
-            EXPECT_EQ(std::wstring(command), c.command);
-            EXPECT_EQ(std::wstring(folder), L"C:\\P\\");
-        }
+        const int done =
+            ComposeProgramCommand(c.data, L"C:\\W", L"/quiet", c.beside, command, folder, 128);
+        EXPECT_EQ(done, c.log_folder != nullptr);
+        if (c.log_folder != nullptr)
+            EXPECT_EQ(std::wstring(command) + L"|" + folder,
+                      L"\"C:\\P\\instalator.exe\" /quiet /log:\"" + std::wstring(c.log_folder) +
+                          L"\\instalator.log\"|C:\\P\\");
     }
     wchar_t small[40], folder[40];
     EXPECT_EQ(ComposeProgramCommand(L"C:\\P\\|", L"C:\\W", L"/quiet", 1, small, folder, 40), 0);

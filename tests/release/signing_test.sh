@@ -40,18 +40,19 @@ cp instalator.exe package/
 chmod -R a+rX "$scratch"
 "$wine_run" "$decline_start" "Z:${scratch//\//\\}\\instalator.exe"
 
+fail() { echo "FAIL: $*" >&2; exit 1; }
 placed() { sha256sum "$prefix"/drive_c/windows/system32/ocf* 2>/dev/null || true; }
 before=$(placed)
 # No Java home: the step's warning, exit 1, yet the bridges are placed.
 status=0
 "$wine_run" "Z:${scratch//\//\\}\\package\\instalator.exe" /quiet || status=$?
-[ "$status" -eq 1 ] && [ "$(placed)" != "$before" ] || {
-    echo "FAIL: the signed program's install: exit $status" >&2; exit 1; }
-cmp instalator.exe "$prefix/drive_c/Program Files/Instalator czytnika kart/instalator.exe" || {
-    echo "FAIL: the registered copy is not the signed program" >&2; exit 1; }
-"$wine_run" "C:\\Program Files\\Instalator czytnika kart\\instalator.exe" /uninstall /quiet || {
-    echo "FAIL: the registered uninstall: exit $?" >&2; exit 1; }
-[ "$(placed)" = "$before" ] || { echo "FAIL: files not brought back: $before / $(placed)" >&2; exit 1; }
+[ "$status" -eq 1 ] && [ "$(placed)" != "$before" ] ||
+    fail "the signed program's install: exit $status"
+cmp instalator.exe "$prefix/drive_c/Program Files/Instalator czytnika kart/instalator.exe" ||
+    fail "the registered copy is not the signed program"
+"$wine_run" "C:\\Program Files\\Instalator czytnika kart\\instalator.exe" /uninstall /quiet ||
+    fail "the registered uninstall: exit $?"
+[ "$(placed)" = "$before" ] || fail "files not brought back: $before / $(placed)"
 # The copy and its folder go at the restart.
 "$wine_run" wineboot -r
 echo "signed copy verified, ran, installed and was uninstalled"
