@@ -474,16 +474,15 @@ TEST_F(Unattended, TheRegisteredCopyIsTheProgramThatRan)
               std::string::npos) << Log();
     ASSERT_TRUE(DeleteFileA(ran.c_str()));
 
-    // Renamed and replaced while its driver installer runs.
-    const std::string go = machine / "go";
-    HoldDriverInstaller(go);
-    arguments = "/quiet";
-    Start();
-    ASSERT_TRUE(WaitForFile(started));
+    // Renamed and replaced in the window before "Instaluj": a copy made by
+    // name would be the planted file.
+    arguments = "";
+    HWND dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(MoveFileA(program.c_str(), ran.c_str()));
     ASSERT_TRUE(WriteTextFile(program, "planted"));
-    ASSERT_TRUE(WriteTextFile(go, ""));
-    EXPECT_EQ(process->WaitForExit(60000), 0u);
+    ASSERT_TRUE(RunInstallation(dialog));
+    CloseAfterRun(dialog);
     EXPECT_EQ(ReadTextFile(PROGRAM_COPY), original);
     EXPECT_NE(UninstallValue("QuietUninstallString"), "");
 }
